@@ -1,0 +1,86 @@
+#include "qzdynlib/dynload.h"
+
+#include <dlfcn.h>
+
+#include <cstdarg>
+#include <string>
+
+#include "qzerr/errorDetail.h"
+#include "qzsdbg/debugLines.h"
+
+namespace {
+
+constexpr char kChannel[] = "qzdynlib_debug";
+
+const char* textOrEmpty(const char* text) { return text != nullptr ? text : ""; }
+
+// The loader's pending message, taken (and so cleared) now.
+std::string takeLoaderError() {
+  const char* text = dlerror();
+  return text == nullptr ? std::string() : std::string(text);
+}
+
+// Writes the channel object and the loader's message after the site members
+// that the error already put into `status`.
+void addFailureDetail(qzerr_Status* status, const char* debug, const char* key, const char* value,
+                      const std::string& loaderError) {
+  jsonz_GrowHandler grow = qzerr_growHandler(status);
+  char* position = qzerr_openJsonObject(qzerr_reserveJson(status, 2), kChannel, &grow);
+  position = qzerr_addJsonString(position, "debug", debug, &grow);
+  position = qzerr_addJsonString(position, key, textOrEmpty(value), &grow);
+  position = qzerr_openJsonObject(qzerr_closeJsonObject(position), "internal_error", &grow);
+  position = qzerr_addJsonString(position, "api", "dlerror", &grow);
+  qzerr_addJsonString(position, "string", loaderError.c_str(), &grow);
+}
+
+int callFormatHook(char* buffer, size_t size, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const int written = qzsdbg_formatHook(buffer, size, format, args);
+  va_end(args);
+  return written;
+}
+
+}  // namespace
+
+void* qzdynlib_load(const char* path, int flags, qzerr_Status* status) {
+  if (status->code < 0) return nullptr;
+  void* handle = dlopen(path, flags);
+  if (handle != nullptr) return handle;
+  const std::string loaderError = takeLoaderError();
+  if (QZERR_STATUS_ERROR(status, qzerr::kInvalidParameter).taken()) {
+    addFailureDetail(status, "failed to qzdynlib_load library", "path", path, loaderError);
+  }
+  dlerror();
+  return nullptr;
+}
+
+void* qzdynlib_getSymbol(void* handle, const char* name, qzerr_Status* status) {
+  if (status->code < 0) return nullptr;
+  void* address = dlsym(handle, name);
+  if (address != nullptr) return address;
+  const std::string loaderError = takeLoaderError();
+  if (QZERR_STATUS_ERROR(status, qzerr::kInvalidParameter).taken()) {
+    addFailureDetail(status, "failed to get symbol", "qzdynlib_symbol", name, loaderError);
+  }
+  dlerror();
+  return nullptr;
+}
+
+void qzdynlib_unload(void* handle) { dlclose(handle); }
+
+namespace qzdynlib {
+
+void formatDelayLoadName(char* buffer, size_t size, const char* format, const char* prefix,
+                         const char* name, const char* suffix) {
+  if (size == 0) return;
+  callFormatHook(buffer, size, format, prefix, name, suffix);
+  // A replaced hook need not terminate a cut result.
+  buffer[size - 1] = '\0';
+}
+
+AutoLib::~AutoLib() {
+  if (handle != nullptr) qzdynlib_unload(handle);
+}
+
+}  // namespace qzdynlib

@@ -1,0 +1,80 @@
+#include "qzerr/errorDetail.h"
+
+namespace qzerr {
+
+ErrorDetail::ErrorDetail(qzerr_Status* status, int32_t code, const qzerr_ErrorSite& site)
+    : status_(status), taken_(qzerr_setError(status, code, &site)) {}
+
+// Positions are kept as offsets: any write may move the buffer.
+template <typename Write>
+ErrorDetail& ErrorDetail::write(Write write) {
+  if (!taken_ || failed_) return *this;
+  char* position = channelOffset_ >= 0 ? status_->json + channelOffset_ : qzerr_reserveJson(status_, 2);
+  jsonz_GrowHandler grow = qzerr_growHandler(status_);
+  char* after = write(position, &grow);
+  if (after == nullptr) {
+    failed_ = true;
+    return *this;
+  }
+  if (channelOffset_ >= 0) channelOffset_ = after - status_->json;
+  return *this;
+}
+
+ErrorDetail& ErrorDetail::channel(const char* name, const char* message) {
+  if (!taken_ || failed_) return *this;
+  jsonz_GrowHandler grow = qzerr_growHandler(status_);
+  char* inside = qzerr_openJsonObject(qzerr_reserveJson(status_, 2), name, &grow);
+  if (inside == nullptr) {
+    failed_ = true;
+    return *this;
+  }
+  channelOffset_ = inside - status_->json;
+  return add("message", message);
+}
+
+ErrorDetail& ErrorDetail::add(const char* key, const char* text) {
+  return write([&](char* p, jsonz_GrowHandler* g) { return qzerr_addJsonString(p, key, text, g); });
+}
+
+ErrorDetail& ErrorDetail::add(const char* key, bool flag) {
+  return write([&](char* p, jsonz_GrowHandler* g) { return qzerr_addJsonBool(p, key, flag, g); });
+}
+
+ErrorDetail& ErrorDetail::add(const char* key, int32_t value) {
+  return write([&](char* p, jsonz_GrowHandler* g) { return qzerr_addJsonInt(p, key, value, g); });
+}
+
+ErrorDetail& ErrorDetail::add(const char* key, uint32_t value) {
+  return write([&](char* p, jsonz_GrowHandler* g) { return qzerr_addJsonUInt(p, key, value, g); });
+}
+
+ErrorDetail& ErrorDetail::add(const char* key, int64_t value) {
+  return write([&](char* p, jsonz_GrowHandler* g) { return qzerr_addJsonLong(p, key, value, g); });
+}
+
+ErrorDetail& ErrorDetail::add(const char* key, uint64_t value) {
+  return write([&](char* p, jsonz_GrowHandler* g) { return qzerr_addJsonULong(p, key, value, g); });
+}
+
+ErrorDetail& ErrorDetail::addRaw(const char* key, const std::string& json) {
+  return write([&](char* p, jsonz_GrowHandler* g) { return qzerr_addJsonRaw(p, key, json, g); });
+}
+
+ErrorDetail& ErrorDetail::addTopLevel(const char* key, const char* text) {
+  if (!taken_ || failed_) return *this;
+  jsonz_GrowHandler grow = qzerr_growHandler(status_);
+  if (qzerr_addJsonString(qzerr_reserveJson(status_, 2), key, text, &grow) == nullptr) failed_ = true;
+  return *this;
+}
+
+ErrorDetail& ErrorDetail::nested(const qzerr_Status* cause) {
+  if (taken_ && !failed_ && !qzerr_addNestedError(status_, cause)) failed_ = true;
+  return *this;
+}
+
+Error::Error(int32_t code, const qzerr_ErrorSite& site)
+    : ErrorDetail(exception_.mutableStatus(), code, site) {}
+
+void Error::raise() { throw exception_; }
+
+}  // namespace qzerr

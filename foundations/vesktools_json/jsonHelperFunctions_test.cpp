@@ -1,0 +1,85 @@
+#include "vesktools_json/jsonHelperFunctions.h"
+
+#include <stdexcept>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "qzerr/exception.h"
+
+namespace {
+
+// The detail text a call raises, with the code; {0, ""} when it does not.
+template <typename Call>
+std::pair<int32_t, std::string> raised(Call call) {
+  try {
+    call();
+  } catch (const qzerr::Exception& e) {
+    return {e.status().code, e.what()};
+  }
+  return {0, ""};
+}
+
+std::string after(const std::string& text, const std::string& marker) {
+  const size_t at = text.find(marker);
+  return at == std::string::npos ? "(missing " + marker + ")" : text.substr(at);
+}
+
+TEST(ValidateJsonString, AcceptsOneValueAndReportsWhereItStopped) {
+  EXPECT_EQ(raised([] { vesktools::validateJsonString(R"({"a":[1]})", "m", "s"); }).first, 0);
+  auto [code, detail] = raised([] { vesktools::validateJsonString(R"({"a":1}x)", "Bad answer.", "/dev/1"); });
+  EXPECT_EQ(code, -52005);
+  EXPECT_EQ(after(detail, "\"qzsyncdomain_debug\""),
+            R"("qzsyncdomain_debug":{"message":"Bad answer.","jsonzError":"jsonz_errorTrailingChar",)"
+            R"("position":"x","jsonString":"{\"a\":1}x","source":"/dev/1"}})");
+}
+
+TEST(CheckRemoteApiVersion, AcceptsSupportedNullAndTruncatedVersions) {
+  for (const char* json : {R"({"version":1})", R"({"VERSION":1})", R"({"version":1.9})", R"({"version":null})",
+                           R"({"version":0})"}) {
+    EXPECT_EQ(raised([&] { vesktools::checkRemoteApiVersion("/u", json, 1, "missing", "newer"); }).first, 0)
+        << json;
+  }
+}
+
+TEST(CheckRemoteApiVersion, RejectsWithTheMembersOfEachCase) {
+  struct Case {
+    const char* json;
+    int32_t code;
+    const char* tail;
+  } cases[] = {
+      {R"({"version":2})", -52002,
+       R"("qzsyncdomain_debug":{"message":"newer","remoteVersion":2,"maxSupportedVersion":1,"uri":"/u"}})"},
+      {R"({"other":1})", -52005, R"("qzsyncdomain_debug":{"message":"missing","JsonKey":"version","uri":"/u"}})"},
+      {R"({"version":"1"})", -52004,
+       R"("qzsync_debug":{"message":"Error parsing: expected data type does not match the parsed value.",)"
+       R"("JSON":"{\"version\":\"1\"}","key":"version"}})"},
+      {"{", -52005, R"("error_constant":"jsonErrorsInvalidJSON")"},
+  };
+  for (const Case& c : cases) {
+    auto [code, detail] = raised([&] { vesktools::checkRemoteApiVersion("/u", c.json, 1, "missing", "newer"); });
+    EXPECT_EQ(code, c.code) << c.json;
+    const std::string tail = c.tail;
+    EXPECT_EQ(after(detail, tail.substr(0, tail.find(':'))).substr(0, tail.size()), tail) << c.json;
+  }
+  auto [code, detail] = raised([] { vesktools::checkRemoteApiVersion("/u", R"({"version":"1"})", 1, "m", "n"); });
+  EXPECT_EQ(detail.find(R"({"error_constant":"errCode","file":"jsonHelperFunctions")"), 0u);
+}
+
+TEST(CheckRemoteApiVersion, OutOfRangeNumbersGiveTheNumericConversionError) {
+  struct Case {
+    const char* json;
+    const char* what;
+  } cases[] = {{R"({"version":-1})", "bad numeric conversion: negative overflow"},
+               {R"({"version":4294967296})", "bad numeric conversion: positive overflow"}};
+  for (const Case& c : cases) {
+    try {
+      vesktools::checkRemoteApiVersion("/u", c.json, 1, "m", "n");
+      ADD_FAILURE() << c.json;
+    } catch (const std::bad_cast& e) {
+      EXPECT_STREQ(e.what(), c.what);
+    }
+  }
+}
+
+}  // namespace

@@ -6,3 +6,16 @@ function(vesk_add_test name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main Threads::Threads)
   add_test(NAME ${name} COMMAND ${name})
 endfunction()
+
+# vesk_add_netns_test(NAME SOURCES src... LIBS lib...)
+# Like vesk_add_test, but CTest runs the program inside private network and
+# PID namespaces (tools/netns/runInNetns.sh): only loopback exists, so it may
+# bind 127.0.0.2, 127.0.0.3, ... freely, and every process it starts ends
+# with it. Needs root.
+function(vesk_add_netns_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main Threads::Threads)
+  add_test(NAME ${name}
+    COMMAND bash ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../tools/netns/runInNetns.sh $<TARGET_FILE:${name}>)
+endfunction()

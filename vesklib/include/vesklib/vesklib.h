@@ -19,7 +19,7 @@ class SyncDomainInterface;
 class SyncableDeviceInterface;
 class ThreadPoolInterface;
 
-// Hands out room for `count` bytes; the caller of vesklib_loadProxyResources
+// Hands out room for `size` bytes (null when it cannot); the caller of vesklib_loadProxyResources
 // owns what it returns.
 typedef void* (*vesklib_Allocator)(size_t size);
 
@@ -47,7 +47,7 @@ VESKLIB_EXPORT TimestampCorrelatorInterface* vesklib_CachingCorrelator_create(
     const char* uri, TimestampCorrelatorInterface* correlator, qzerr_Status* status);
 VESKLIB_EXPORT void vesklib_TimestampCorrelator_correlate(TimestampCorrelatorInterface* handle,
                                                           const vesklib_Timestamp* timestampInSourceTimescale,
-                                                          const char* sourceTimescale,
+                                                          TimescaleInterface* sourceTimescale,
                                                           vesklib_Timestamp* correlatedTimestamp,
                                                           qzerr_Status* status);
 VESKLIB_EXPORT const char* vesklib_TimestampCorrelator_getUri(TimestampCorrelatorInterface* handle,
@@ -110,8 +110,8 @@ VESKLIB_EXPORT void vesklib_SyncableDevice_delete(SyncableDeviceInterface* handl
 // ---- Remote resources
 VESKLIB_EXPORT void vesklib_loadProxyResources(const char* networkDeviceParamsJson,
                                                SyncableDeviceInterface** deviceOut,
-                                               TimescaleInterface*** timescalesOut, uint32_t* timescaleCount,
+                                               TimescaleInterface*** timescalesOut, size_t* timescaleCount,
                                                vesklib_Allocator allocator, qzerr_Status* status);
 VESKLIB_EXPORT void vesklib_getProxyResourceUriRootsToUnload(const char* networkDeviceParamsJson,
-                                                             uint32_t bufferSize, char* deviceUriRootOut,
+                                                             size_t bufferSize, char* deviceUriRootOut,
                                                              char* timescaleUriRootOut, qzerr_Status* status);

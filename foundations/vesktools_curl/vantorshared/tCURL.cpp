@@ -1,0 +1,275 @@
+#include "vesktools_curl/vantorshared/tCURL.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "jsonz/jsonz.h"
+#include "qzerr/errorDetail.h"
+#include "vesktools_curl/channelMembers.h"
+#include "vesktools_curl/linkraBinding.h"
+
+namespace qz::vantor::shared {
+namespace {
+
+using vesktools::ChannelMembers;
+
+constexpr char kChannel[] = "qzjxshared_debug";
+constexpr size_t kAbortTransfer = 0x10000000;  // CURL_READFUNC_ABORT
+
+// The calls whose failure is -411350, each named in the detail as written.
+enum Call {
+  kSetReadFunction,
+  kSetWriteFunction,
+  kSetWriteData,
+  kSetReadData,
+  kSetUpload,
+  kSetTimeout,
+  kSetNoSignal,
+  kSetUrl,
+  kSetUsername,
+  kSetPassword,
+  kSetHttpHeader,
+  kSetErrorBuffer,
+  kGetResponseCode,
+};
+
+constexpr const char* kCallTexts[] = {
+    "curl_easy_setopt(_connection, CURLOPT_READFUNCTION, _readCallback)",
+    "curl_easy_setopt(_connection, CURLOPT_WRITEFUNCTION, _writeCallback)",
+    "curl_easy_setopt(_connection, CURLOPT_WRITEDATA, &tempBufferForGet)",
+    "curl_easy_setopt(_connection, CURLOPT_READDATA, &putTextBuffer)",
+    "curl_easy_setopt(_connection, CURLOPT_UPLOAD, upload ? 1L : 0L)",
+    "curl_easy_setopt(_connection, CURLOPT_TIMEOUT_MS, static_cast<long>(_timeoutInMS))",
+    "curl_easy_setopt(_connection, CURLOPT_NOSIGNAL, 1L)",
+    "curl_easy_setopt(_connection, CURLOPT_URL, url.c_str())",
+    "curl_easy_setopt(_connection, CURLOPT_USERNAME, _username.c_str())",
+    "curl_easy_setopt(_connection, CURLOPT_PASSWORD, _password.c_str())",
+    "curl_easy_setopt(_connection, CURLOPT_HTTPHEADER, headerList.get())",
+    "curl_easy_setopt(_connection, CURLOPT_ERRORBUFFER, errbuf)",
+    "curl_easy_getinfo(_connection, CURLINFO_RESPONSE_CODE, &responseCode)",
+};
+
+// Response codes that end a request, first match wins; every other code goes
+// on to the answer's JSON check.
+struct ResponseMapping {
+  long first;
+  long last;
+  qzerr::ErrorConstant constant;
+};
+
+constexpr ResponseMapping kResponseMappings[] = {
+    {202, 202, qzerr::kNetworkClientInProgress},
+    {400, 400, qzerr::kNetworkClientBadRequestError},
+    {401, 401, qzerr::kNetworkClientUnauthorizedError},
+    {404, 404, qzerr::kNetworkClientNotFoundError},
+    {408, 408, qzerr::kNetworkClientRequestTimeoutError},
+    {415, 415, qzerr::kNetworkClientUnsupportedMediaType},
+    {400, 499, qzerr::kNetworkClientError},
+    {500, 599, qzerr::kNetworkServerError},
+};
+
+void throwIfFailed(CURLcode result, Call call) {
+  if (result == CURLE_OK) return;
+  QZERR_ERROR(qzerr::kInternalSoftwareError)
+      .addRaw(kChannel, ChannelMembers()
+                            .add("function", kCallTexts[call])
+                            .add("CURLcode", static_cast<int32_t>(result))
+                            .json())
+      .raise();
+}
+
+template <typename Value>
+void setOption(void* connection, CURLoption option, Value value, Call call) {
+  throwIfFailed(linkra_qzcurl_easy_setopt(connection, option, value), call);
+}
+
+[[noreturn]] void raiseCheckFailed(const qzerr_ErrorSite& site, int32_t code, const char* check) {
+  qzerr::Error(code, site).addRaw(kChannel, ChannelMembers().add("check failed", check).json()).raise();
+}
+
+void raiseForResponseCode(long responseCode) {
+  for (const ResponseMapping& mapping : kResponseMappings) {
+    if (responseCode < mapping.first || responseCode > mapping.last) continue;
+    QZERR_ERROR(mapping.constant)
+        .addRaw(kChannel, ChannelMembers().add("responseCode", static_cast<int64_t>(responseCode)).json())
+        .raise();
+  }
+}
+
+// The request's headers, freed when the request ends on every path.
+class HeaderList {
+ public:
+  HeaderList() = default;
+  HeaderList(const HeaderList&) = delete;
+  HeaderList& operator=(const HeaderList&) = delete;
+  ~HeaderList() { linkra_curl_slist_free_all(list_); }
+
+  // A line the library cannot add is left out.
+  void append(const std::string& line) {
+    curl_slist* longer = linkra_curl_slist_append(list_, line.c_str());
+    if (longer != nullptr) list_ = longer;
+  }
+  curl_slist* get() const { return list_; }
+
+ private:
+  curl_slist* list_ = nullptr;
+};
+
+// A string member's raw text as it stands between its quotes; empty when the
+// member is missing or not a string.
+std::string rawString(const char* object, const char* name) {
+  size_t length = 0;
+  const char* text = jsonz_getString(jsonz_findKey(object, name), "", &length, nullptr);
+  return std::string(text, length);
+}
+
+// "errorInfo" goes into the detail as the JSON it holds; one that holds none
+// is kept as a string (null when empty), so the detail stays valid JSON.
+void addErrorInfo(ChannelMembers& members, const std::string& errorInfo) {
+  if (errorInfo.empty()) {
+    members.addRaw("errorInfo", "null");
+  } else if (jsonz_validate(errorInfo.c_str(), nullptr, nullptr)) {
+    members.addRaw("errorInfo", errorInfo);
+  } else {
+    members.add("errorInfo", errorInfo);
+  }
+}
+
+// The web service's own "error" object, when the answer holds one and it
+// does not say "success": true.
+void raiseForErrorObject(const char* answer) {
+  const char* error = jsonz_findKey(answer, "error");
+  if (error == nullptr) return;
+  if (jsonz_getBool(jsonz_findKey(error, "success"), false, nullptr)) return;
+  const int32_t errorCode = jsonz_getInt(jsonz_findKey(error, "errorCode"), 0, nullptr);
+  ChannelMembers members;
+  members.add("errorText", rawString(error, "errorText"));
+  addErrorInfo(members, rawString(error, "errorInfo"));
+  if (errorCode >= 0) {
+    // A failure is never reported as success or as a warning.
+    QZERR_ERROR(qzerr::kNetworkServerError).addRaw(kChannel, members.add("errorCode", errorCode).json()).raise();
+  }
+  const qzerr::ErrorConstant documentCode{errorCode, "errorCode"};
+  QZERR_ERROR(documentCode).addRaw(kChannel, members.json()).raise();
+}
+
+// The JSON text of the "result" member's value, or the whole answer.
+std::string resultOf(const std::string& answer) {
+  const char* result = jsonz_findKey(answer.c_str(), "result");
+  if (result == nullptr) return answer;
+  jsonz_Token token;
+  const char* end = jsonz_parseValue(result, &token);
+  return std::string(result, end);
+}
+
+}  // namespace
+
+tCURL::~tCURL() {
+  if (_connection != nullptr) linkra_curl_easy_cleanup(_connection);
+}
+
+void tCURL::init(const std::string& uri, const std::string& prefix, uint32_t timeoutMs) {
+  // A second init must not lose the first handle.
+  if (_connection != nullptr) linkra_curl_easy_cleanup(_connection);
+  _connection = linkra_curl_easy_init();
+  _uri = uri;
+  _prefix = prefix;
+  _timeoutInMS = timeoutMs;
+  if (_connection == nullptr) {
+    raiseCheckFailed(QZERR_SITE(qzerr::kInternalSoftwareErrorFailedInitialize),
+                     qzerr::kInternalSoftwareErrorFailedInitialize.code, "_connection");
+  }
+}
+
+void tCURL::setMediaType(const std::string& type) {
+  _acceptMediaType = type;
+  _contentMediaType = type;
+}
+
+void tCURL::setCredentials(const std::string& user, const std::string& password) {
+  _username = user;
+  _password = password;
+}
+
+std::string tCURL::put(const std::string& path, std::string body) {
+  return performRequest(true, path, _responseBuffer, body);
+}
+
+std::string tCURL::get(const std::string& path) {
+  return performRequest(false, path, _responseBuffer, _emptyPutBuffer);
+}
+
+std::string tCURL::performRequest(bool upload, const std::string& path, std::string& tempBufferForGet,
+                                  std::string& putTextBuffer) {
+  _responseBuffer.clear();
+  if (_uri.empty()) {
+    raiseCheckFailed(QZERR_SITE(qzerr::kInvalidEndStationUri), qzerr::kInvalidEndStationUri.code, "!_uri.empty()");
+  }
+  if (_prefix.empty()) {
+    raiseCheckFailed(QZERR_SITE(qzerr::kInvalidUriPrefix), qzerr::kInvalidUriPrefix.code, "!_prefix.empty()");
+  }
+
+  setOption(_connection, CURLOPT_READFUNCTION, &_readCallback, kSetReadFunction);
+  setOption(_connection, CURLOPT_WRITEFUNCTION, &_writeCallback, kSetWriteFunction);
+  setOption(_connection, CURLOPT_WRITEDATA, static_cast<void*>(&tempBufferForGet), kSetWriteData);
+  setOption(_connection, CURLOPT_READDATA, static_cast<void*>(&putTextBuffer), kSetReadData);
+  setOption(_connection, CURLOPT_UPLOAD, upload ? 1L : 0L, kSetUpload);
+  setOption(_connection, CURLOPT_TIMEOUT_MS, static_cast<long>(static_cast<uint64_t>(_timeoutInMS)), kSetTimeout);
+  setOption(_connection, CURLOPT_NOSIGNAL, 1L, kSetNoSignal);
+
+  const std::string url = _uri + "/" + _prefix + "/" + path;
+  setOption(_connection, CURLOPT_URL, url.c_str(), kSetUrl);
+  if (!_username.empty()) setOption(_connection, CURLOPT_USERNAME, _username.c_str(), kSetUsername);
+  if (!_password.empty()) setOption(_connection, CURLOPT_PASSWORD, _password.c_str(), kSetPassword);
+
+  HeaderList headerList;
+  if (!_acceptMediaType.empty()) headerList.append("Accept: " + _acceptMediaType);
+  if (!_contentMediaType.empty()) headerList.append("Content-Type: " + _contentMediaType);
+  // Set even when empty: the handle must not keep pointing at the list of an
+  // earlier request, which was freed when that request ended.
+  setOption(_connection, CURLOPT_HTTPHEADER, headerList.get(), kSetHttpHeader);
+
+  _errorBuffer[0] = '\0';
+  setOption(_connection, CURLOPT_ERRORBUFFER, _errorBuffer, kSetErrorBuffer);
+
+  const CURLcode performed = linkra_curl_easy_perform(_connection);
+  if (performed != CURLE_OK) {
+    QZERR_ERROR(qzerr::kInternalSoftwareErrorUnknownNetworkError)
+        .addRaw(kChannel, ChannelMembers()
+                              .add("function", "curl_easy_perform")
+                              .add("CURLcode", static_cast<int32_t>(performed))
+                              .add("CURLOPT_ERRORBUFFER", _errorBuffer)
+                              .json())
+        .raise();
+  }
+
+  long responseCode = 0;
+  throwIfFailed(linkra_qzcurl_easy_getinfo(_connection, CURLINFO_RESPONSE_CODE, &responseCode), kGetResponseCode);
+  raiseForResponseCode(responseCode);
+
+  int32_t jsonError = 0;
+  if (!jsonz_validate(tempBufferForGet.c_str(), nullptr, &jsonError)) {
+    QZERR_ERROR(qzerr::kInvalidJsonResponseFromServer)
+        .addRaw(kChannel, ChannelMembers().add("jsonz_ErrorCode", jsonError).json())
+        .raise();
+  }
+  raiseForErrorObject(tempBufferForGet.c_str());
+  return resultOf(tempBufferForGet);
+}
+
+size_t tCURL::_writeCallback(char* data, size_t size, size_t count, void* target) {
+  if (target == nullptr) return 0;
+  static_cast<std::string*>(target)->append(data, size * count);
+  return size * count;
+}
+
+size_t tCURL::_readCallback(char* destination, size_t size, size_t count, void* source) {
+  if (source == nullptr) return kAbortTransfer;
+  std::string& text = *static_cast<std::string*>(source);
+  const size_t n = std::min(text.size(), size * count);
+  memcpy(destination, text.data(), n);
+  text.erase(0, n);
+  return n;
+}
+
+}  // namespace qz::vantor::shared

@@ -88,6 +88,11 @@ TEST_F(TimescaleApi, NullArgumentsAreReportedInOrder) {
     const char* argument;
   } const cases[] = {
       {"create", [](qzerr_Status* s) { return vesklib_HostTimescale_create(nullptr, s) == nullptr; }, "uri"},
+      {"proxyUri",
+       [](qzerr_Status* s) { return vesklib_TimescaleProxy_create(nullptr, nullptr, 9123, s) == nullptr; }, "uri"},
+      {"proxyHost",
+       [](qzerr_Status* s) { return vesklib_TimescaleProxy_create("h/a/b/c/d/e", nullptr, 9123, s) == nullptr; },
+       "host"},
       {"getUri", [](qzerr_Status* s) { return vesklib_Timescale_getUri(nullptr, s) == nullptr; }, "handle"},
       {"getTimeWithoutAnything",
        [](qzerr_Status* s) { vesklib_Timescale_getTime(nullptr, nullptr, s); return true; }, "handle"},

@@ -1,9 +1,9 @@
 #include "vesklib/linearCorrelator.h"
 
-#include <cerrno>
-#include <ctime>
 
+#include "qz/qbx/sleepMilliseconds.h"
 #include "qzerr/errorDetail.h"
+#include "vesklib/grandmasterIdentity.h"
 #include "vesklib/jsonString.h"
 #include "vesklib/linearRegression.h"
 #include "vesklib/linearRegressionFilterWrapper.h"
@@ -18,23 +18,6 @@ constexpr char kChannel[] = "qzsyncdomain_debug";
 constexpr uint64_t kMinHistorySize = 2;
 constexpr uint32_t kFillingIntervalMs = 1;
 constexpr uint32_t kFirstCorrelatePollMs = 5;
-
-// A signal does not shorten the pause; any other failure ends it early.
-void sleepMilliseconds(uint32_t milliseconds) {
-  timespec remaining{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
-  while (clock_nanosleep(CLOCK_MONOTONIC, 0, &remaining, &remaining) == EINTR) {
-  }
-}
-
-// The URI's last part, lower-cased (ASCII), with '-' read as ':'.
-std::string grandmasterIdForm(const std::string& uri) {
-  std::string id = uri.substr(uri.rfind('/') + 1);
-  for (char& c : id) {
-    if (c == '-') c = ':';
-    else if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return id;
-}
 
 bool differs(const vesklib_Timestamp& a, const vesklib_Timestamp& b) {
   return a.seconds != b.seconds || a.nanos != b.nanos || a.fractionalNanos != b.fractionalNanos ||
@@ -103,10 +86,10 @@ void LinearCorrelator::joinSamplingThread() {
 void LinearCorrelator::findHostTimescale() {
   if (getTimescale1Uri() == kHostTimescaleUri) {
     hostTimescale_ = timescale1_;
-    remoteGrandmasterId_ = grandmasterIdForm(getTimescale2Uri());
+    remoteGrandmasterId_ = grandmasterIdentity(getTimescale2Uri());
   } else if (getTimescale2Uri() == kHostTimescaleUri) {
     hostTimescale_ = timescale2_;
-    remoteGrandmasterId_ = grandmasterIdForm(getTimescale1Uri());
+    remoteGrandmasterId_ = grandmasterIdentity(getTimescale1Uri());
   }
 }
 
@@ -142,7 +125,7 @@ void LinearCorrelator::sample() {
         previous1 = reading1;
         previous2 = reading2;
       }
-      sleepMilliseconds(regression_->getHistorySize() < maxSampleSize_ ? kFillingIntervalMs : samplingIntervalMs_);
+      qz::qbx::sleepMilliseconds(regression_->getHistorySize() < maxSampleSize_ ? kFillingIntervalMs : samplingIntervalMs_);
     }
   } catch (...) {
     keepSamplingFailure();
@@ -178,7 +161,7 @@ void LinearCorrelator::throwSamplingFailure() {
 // wait for a full window; the expired mark stays until the next start.
 void LinearCorrelator::waitForHistory() {
   while (regression_->getHistorySize() < maxSampleSize_ && !firstCorrelateTimer_.isExpired()) {
-    sleepMilliseconds(kFirstCorrelatePollMs);
+    qz::qbx::sleepMilliseconds(kFirstCorrelatePollMs);
   }
   const uint64_t historySize = regression_->getHistorySize();
   if (historySize >= kMinHistorySize) return;
@@ -219,7 +202,7 @@ bool LinearCorrelator::isHostSynchronizedToRemote() {
   try {
     if (!timescaleHelpers_->isHostTimeSynchronized()) return false;
     for (const std::string& uri : timescaleHelpers_->getUsableTimescaleUris()) {
-      if (grandmasterIdForm(uri) == remoteGrandmasterId_) return true;
+      if (grandmasterIdentity(uri) == remoteGrandmasterId_) return true;
     }
     return false;
   } catch (const qzerr::Exception& error) {

@@ -1,10 +1,9 @@
 #include "vesklib/syncDomain.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <ctime>
 
+#include "qz/qbx/sleepMilliseconds.h"
 #include "qzerr/errorDetail.h"
 #include "vesklib/jsonString.h"
 #include "vesklib/syncDomainMessages.h"
@@ -30,18 +29,13 @@ constexpr char kZeroTimeout[] = "Please provide a non-zero timeout for starting 
 // Every check outside a waiting start, and the wait for member descriptions.
 constexpr std::chrono::milliseconds kCheckTimeout{10000};
 constexpr int64_t kDescriptionLimit_ns = 9'999'999'999;
-constexpr long kPollInterval_ns = 50'000'000;
+constexpr uint32_t kPollInterval_ms = 50;
 
 [[noreturn]] void raiseMissing(const char* key) {
   QZERR_ERROR(qzerr::kInvalidParameter).channel(kChannel, kMissingParameter).add(key, "nullptr").raise();
 }
 
-// A signal does not shorten the interval.
-void sleepPollInterval() {
-  timespec remaining{0, kPollInterval_ns};
-  while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
-  }
-}
+void sleepPollInterval() { qz::qbx::sleepMilliseconds(kPollInterval_ms); }
 
 // One -52024 for all failed members, one nested element per failure.
 void recordFailure(qzerr_Status* failures, const std::string& domainUri, const qzerr_Status& cause) {

@@ -1,14 +1,13 @@
 #include "vesklib/syncableDeviceProxy.h"
 
-#include <boost/numeric/conversion/cast.hpp>
-
-#include <cctype>
 #include <map>
 #include <utility>
 #include <vector>
 
 #include "qzerr/errorDetail.h"
 #include "qzjsonlh/cppJson.h"
+#include "vesklib/grandmasterIdentity.h"
+#include "vesklib/jsonMemberRule.h"
 #include "vesktools_curl/vantorshared/tCURL.h"
 #include "vesktools_curl/webHelperFunctions.h"
 #include "vesktools_json/jsonHelperFunctions.h"
@@ -23,19 +22,10 @@ constexpr uint32_t kMaxSupportedVersion = 1;
 constexpr char kNoVersionMessage[] = "Remote syncable device did not specify its API version.";
 constexpr char kUnsupportedVersionMessage[] = "Remote syncable device specified an unsupported API version.";
 
-// One object of a received or passed document, with the text reported when
-// one of its members has the wrong kind.
-struct Document {
-  const cJSON* object;
-  const std::string& json;
-};
-
-// The member rule: names match in any letter case, a missing member fails
-// with the reader's message, JSON null keeps the default, a wrong kind fails
-// with -52004 "errCode".
-const cJSON* requireMember(const Document& document, const char* key, const char* missingMessage,
+// The member a reader requires: a missing one fails with the reader's message.
+const cJSON* requireMember(const JsonObjectView& document, const char* key, const char* missingMessage,
                            const std::string& deviceUri) {
-  const cJSON* member = cJSON_GetObjectItem(document.object, key);
+  const cJSON* member = findMember(document, key);
   if (member == nullptr) {
     QZERR_ERROR(qzerr::kInvalidParameter)
         .channel(kChannel, missingMessage)
@@ -46,33 +36,20 @@ const cJSON* requireMember(const Document& document, const char* key, const char
   return member;
 }
 
-template <typename Check>
-void requireKind(const Document& document, const char* key, const cJSON* member, Check check) {
-  try {
-    check(member);
-  } catch (const qzerr::Exception&) {
-    vesktools::rethrowTypeMismatch(document.json, key);
-  }
+// Reads a required member by the member rule; null gives the type's zero.
+uint32_t readUint32(const JsonObjectView& document, const char* key, const char* missingMessage,
+                    const std::string& deviceUri) {
+  return readUint32Member(document, key, requireMember(document, key, missingMessage, deviceUri), 0);
 }
 
-// Truncated toward zero; -1 or less and 2^32 or more fail as a numeric
-// conversion.
-uint32_t readUint32(const Document& document, const char* key, const cJSON* member) {
-  if (CppJson::isNull(member)) return 0;
-  requireKind(document, key, member, CppJson::requireNumber);
-  return boost::numeric_cast<uint32_t>(member->valuedouble);
+bool readBool(const JsonObjectView& document, const char* key, const char* missingMessage,
+              const std::string& deviceUri) {
+  return readBoolMember(document, key, requireMember(document, key, missingMessage, deviceUri), false);
 }
 
-bool readBool(const Document& document, const char* key, const cJSON* member) {
-  if (CppJson::isNull(member)) return false;
-  requireKind(document, key, member, CppJson::requireBool);
-  return CppJson::getBool(member);
-}
-
-std::string readString(const Document& document, const char* key, const cJSON* member) {
-  if (CppJson::isNull(member)) return "";
-  requireKind(document, key, member, CppJson::requireString);
-  return CppJson::getString(member);
+std::string readString(const JsonObjectView& document, const char* key, const char* missingMessage,
+                       const std::string& deviceUri) {
+  return readStringMember(document, key, requireMember(document, key, missingMessage, deviceUri));
 }
 
 struct Requirements {
@@ -92,29 +69,18 @@ Requirements readRequirements(const std::string& jsonRequirements, const std::st
   }
   CppJson::requireObject(member);
   const std::string text = CppJson::print(member);
-  const Document requirements{member, text};
+  const JsonObjectView requirements{member, text};
   Requirements read;
-  read.maxOffset_ns = readUint32(
-      requirements, "maxOffset_ns",
-      requireMember(requirements, "maxOffset_ns",
-                    "SyncableDeviceProxy: maxOffset_ns key not found in coherencyRequirements", deviceUri));
+  read.maxOffset_ns = readUint32(requirements, "maxOffset_ns",
+                                 "SyncableDeviceProxy: maxOffset_ns key not found in coherencyRequirements",
+                                 deviceUri);
   read.minSyncDuration_ms = readUint32(
       requirements, "minSyncDuration_ms",
-      requireMember(requirements, "minSyncDuration_ms",
-                    "SyncableDeviceProxy: minSyncDuration_ms key not found in coherencyRequirements", deviceUri));
+      "SyncableDeviceProxy: minSyncDuration_ms key not found in coherencyRequirements", deviceUri);
   read.requiredTimescaleUri = readString(
       requirements, "requiredTimescaleUri",
-      requireMember(requirements, "requiredTimescaleUri",
-                    "SyncableDeviceProxy: requiredTimescaleUri key not found in coherencyRequirements", deviceUri));
+      "SyncableDeviceProxy: requiredTimescaleUri key not found in coherencyRequirements", deviceUri);
   return read;
-}
-
-// Timescales are the same when their URIs end in the same grandmaster
-// identity, whatever their hosts, letter case and '-' or ':' separators.
-std::string grandmasterIdentity(const std::string& timescaleUri) {
-  std::string identity = timescaleUri.substr(timescaleUri.rfind('/') + 1);
-  for (char& c : identity) c = c == '-' ? ':' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return identity;
 }
 
 bool sameRequirements(const Requirements& a, const Requirements& b) {
@@ -198,15 +164,12 @@ bool SyncableDeviceProxy::isCoherent(uint32_t* coherencyLossCount) {
   vesktools::checkRemoteApiVersion(uri_, answer, kMaxSupportedVersion, kNoVersionMessage,
                                    kUnsupportedVersionMessage);
   const CppJson parsed(answer.c_str());
-  const Document document{parsed.get(), answer};
+  const JsonObjectView document{parsed.get(), answer};
   const bool coherent =
-      readBool(document, "isCoherent",
-               requireMember(document, "isCoherent", "Remote syncable device did not specify its coherency state.",
-                             uri_));
-  const uint32_t count = readUint32(
-      document, "coherencyLossCount",
-      requireMember(document, "coherencyLossCount",
-                    "Remote syncable device did not specify the number of times it has lost coherency.", uri_));
+      readBool(document, "isCoherent", "Remote syncable device did not specify its coherency state.", uri_);
+  const uint32_t count =
+      readUint32(document, "coherencyLossCount",
+                 "Remote syncable device did not specify the number of times it has lost coherency.", uri_);
   *coherencyLossCount = count;
   return coherent;
 }
@@ -223,11 +186,9 @@ std::string SyncableDeviceProxy::toJson() {
   vesktools::checkRemoteApiVersion(uri_, answer, kMaxSupportedVersion, kNoVersionMessage,
                                    kUnsupportedVersionMessage);
   CppJson parsed(answer.c_str());
-  const Document document{parsed.get(), answer};
+  const JsonObjectView document{parsed.get(), answer};
   const std::string remoteUri = readString(
-      document, "uri",
-      requireMember(document, "uri", "URI key not found in the JSON object received from the remote syncable device.",
-                    uri_));
+      document, "uri", "URI key not found in the JSON object received from the remote syncable device.", uri_);
   if (remoteUri != hostlessUri_) {
     QZERR_ERROR(qzerr::kInvalidParameter)
         .channel(kChannel, "URI received from remote syncableDevice didn't match expected value.")

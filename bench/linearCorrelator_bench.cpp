@@ -11,48 +11,35 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <ctime>
-#include <memory>
 #include <thread>
 #include <vector>
 
 #include "vesklib/hostTimescaleLinux.h"
 #include "vesklib/linearCorrelator.h"
-#include "vesklib/testing/timestampDaemonStub.h"
+#include "vesklib/testing/simulatedTargetClock.h"
+#include "vesklib/testing/timestampNanos.h"
 #include "vesklib/timescaleProxy.h"
 
 namespace {
 
-constexpr char kTargetHost[] = "127.0.0.2";
-constexpr int kDaemonPort = 9123;
-constexpr char kLocalUri[] = "/veskwebs/timescales/pendulo/PTP-0/00-1b-21-ff-fe-aa-bb-cc";
-constexpr int64_t kSecond = 1000000000;
-constexpr int64_t kOffsetNanos = 5 * kSecond;
+using vesklib::testing::hostNanos;
+using vesklib::testing::nanosOf;
+using vesklib::testing::timestampOf;
+
+constexpr int64_t kOffsetNanos = 5 * vesklib::testing::kNanosPerSecond;
 constexpr int64_t kDriftPpb = 20000;
 // What the service would typically ask for: a window of 100 samples, 10 ms apart.
 constexpr uint32_t kSamplingIntervalMs = 10;
 constexpr uint32_t kMaxSampleSize = 100;
 constexpr uint32_t kMaxWaitMs = 10000;
 
-int64_t hostNanos() {
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  return static_cast<int64_t>(now.tv_sec) * kSecond + now.tv_nsec;
-}
-
-vesklib_Timestamp timestampOf(int64_t nanos) {
-  return vesklib_Timestamp{nanos / kSecond, static_cast<int32_t>(nanos % kSecond), 0, false};
-}
-
-int64_t nanosOf(const vesklib_Timestamp& t) { return t.seconds * kSecond + t.nanos; }
-
-// The simulated target: its clock is a known line over the host clock.
-class SimulatedTarget {
+// The simulated target's clock, the host clock and a started correlator
+// between them with a full window.
+class CorrelatedTarget {
  public:
-  SimulatedTarget()
-      : origin_(hostNanos()),
-        daemon_(kTargetHost, kDaemonPort, behaviour()),
-        remote_(std::string("/") + kTargetHost + kLocalUri, kTargetHost, kDaemonPort),
+  CorrelatedTarget()
+      : clock_("127.0.0.2", kOffsetNanos, kDriftPpb),
+        remote_(clock_.timescaleUri(), clock_.host(), vesklib::testing::SimulatedTargetClock::kPort),
         host_(vesklib::kHostTimescaleUri),
         correlator_("/bench/correlator", &host_, &remote_, kSamplingIntervalMs, kMaxSampleSize, kMaxWaitMs) {
     correlator_.start();
@@ -62,38 +49,21 @@ class SimulatedTarget {
   }
 
   // The target's true time at a host time.
-  int64_t truth(int64_t host) const { return host + kOffsetNanos + (host - origin_) * kDriftPpb / kSecond; }
+  int64_t truth(int64_t host) const { return clock_.truth(host); }
 
   vesklib::TimescaleProxy& remote() { return remote_; }
   vesklib::HostTimescale& host() { return host_; }
   vesklib::LinearCorrelator& correlator() { return correlator_; }
 
  private:
-  vesklib::testing::TimestampDaemonBehaviour behaviour() const {
-    vesklib::testing::TimestampDaemonBehaviour behaviour;
-    behaviour.readUri = kLocalUri;
-    behaviour.timescaleUris = {kLocalUri};
-    behaviour.clock = [this] {
-      const int64_t now = truth(hostNanos());
-      timestampService::Timestamp reading;
-      reading.__set_seconds(now / kSecond);
-      reading.__set_nanos(static_cast<int32_t>(now % kSecond));
-      reading.__set_fractionalNanos(0);
-      reading.__set_isNegative(false);
-      return reading;
-    };
-    return behaviour;
-  }
-
-  const int64_t origin_;
-  vesklib::testing::TimestampDaemonStub daemon_;
+  const vesklib::testing::SimulatedTargetClock clock_;
   vesklib::TimescaleProxy remote_;
   vesklib::HostTimescale host_;
   vesklib::LinearCorrelator correlator_;
 };
 
-SimulatedTarget& target() {
-  static SimulatedTarget simulated;
+CorrelatedTarget& target() {
+  static CorrelatedTarget simulated;
   return simulated;
 }
 

@@ -1,7 +1,6 @@
 #include "vesktools_timescales/clientApiDelayLoadWrapper.h"
 
 #include <cstring>
-#include <type_traits>
 
 #include "qzerr/exception.h"
 #include "vesktools_timescales/clientApiLibrary.h"
@@ -10,36 +9,20 @@ namespace qzpendulo {
 
 namespace {
 
-// A negative code leaves as an exception with the library's own detail; a
-// warning is dropped with its text.
-void settle(qzerr_Status* status) {
-  if (status->code < 0) {
-    qzerr::Exception error(status);
-    qzerr_releaseJson(status);
-    throw error;
-  }
-  qzerr_releaseJson(status);
-}
-
-// Runs one library call with a fresh status of its own.
+// Runs one library call with a fresh status of its own. The status throws
+// a negative code as it goes, carrying the library's own detail; a warning
+// is dropped with its text.
 template <typename Call>
 auto checked(Call call) {
-  qzerr_Status status = qzerr_freshStatus();
-  if constexpr (std::is_void_v<std::invoke_result_t<Call, qzerr_Status*>>) {
-    call(&status);
-    settle(&status);
-  } else {
-    auto result = call(&status);
-    settle(&status);
-    return result;
-  }
+  qzerr::ScopedStatus status;
+  return call(status.get());
 }
 
 // The library is asked to end its answer with a NUL inside the buffer; one
 // that does not is never read past the buffer's end.
 std::string textOf(const char* buffer, size_t size) { return std::string(buffer, strnlen(buffer, size)); }
 
-void terminate(char* buffer, uint32_t size) {
+void endInsideBuffer(char* buffer, uint32_t size) {
   if (size > 0 && memchr(buffer, '\0', size) == nullptr) buffer[size - 1] = '\0';
 }
 
@@ -117,7 +100,7 @@ int32_t ClientApiDelayLoadWrapper::adjustTime(int64_t seconds, int64_t nanos) {
 bool ClientApiDelayLoadWrapper::getSelectedTrId(char* trId, uint32_t trIdSize) {
   return checked([&](qzerr_Status* status) {
     const bool selected = library_->getSelectedTrId(trId, trIdSize, status);
-    terminate(trId, trIdSize);
+    endInsideBuffer(trId, trIdSize);
     return selected;
   });
 }
@@ -125,14 +108,14 @@ bool ClientApiDelayLoadWrapper::getSelectedTrId(char* trId, uint32_t trIdSize) {
 void ClientApiDelayLoadWrapper::getQlmAttrJson(const char* attrKey, char* json, uint32_t jsonSize) {
   checked([&](qzerr_Status* status) {
     library_->getQlmAttrJson(attrKey, json, jsonSize, status);
-    terminate(json, jsonSize);
+    endInsideBuffer(json, jsonSize);
   });
 }
 
 void ClientApiDelayLoadWrapper::getQlmMetadataJson(char* json, uint32_t jsonSize) {
   checked([&](qzerr_Status* status) {
     library_->getQlmMetadataJson(json, jsonSize, status);
-    terminate(json, jsonSize);
+    endInsideBuffer(json, jsonSize);
   });
 }
 
@@ -140,14 +123,14 @@ void ClientApiDelayLoadWrapper::getTrAttrJson(const char* trId, const char* attr
                                               uint32_t jsonSize) {
   checked([&](qzerr_Status* status) {
     library_->getTrAttrJson(trId, attrKey, json, jsonSize, status);
-    terminate(json, jsonSize);
+    endInsideBuffer(json, jsonSize);
   });
 }
 
 void ClientApiDelayLoadWrapper::getTrMetadataJson(const char* trId, char* json, uint32_t jsonSize) {
   checked([&](qzerr_Status* status) {
     library_->getTrMetadataJson(trId, json, jsonSize, status);
-    terminate(json, jsonSize);
+    endInsideBuffer(json, jsonSize);
   });
 }
 

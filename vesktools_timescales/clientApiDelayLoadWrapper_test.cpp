@@ -5,13 +5,15 @@
 #include <cstring>
 #include <string>
 
-#include "qzerr/exception.h"
+#include "vesklib/testing/caughtError.h"
 #include "vesktools_timescales/qlmClientStack.h"
 #include "vesktools_timescales/testing/qzqlmStandIn.h"
 
 namespace qzpendulo {
 namespace {
 
+using vesklib::testing::caughtError;
+using vesklib::testing::CaughtError;
 using vesktools::pendulo::testing::QzqlmStandIn;
 
 // The wrapper over the stand-in, bound as the system binds it.
@@ -35,21 +37,6 @@ class ClientApiDelayLoadWrapperTest : public ::testing::Test {
   QzqlmStandIn standIn_;
   QlmClientStack stack_;
 };
-
-struct Caught {
-  int32_t code;
-  std::string detail;
-};
-
-template <typename Body>
-Caught caught(Body body) {
-  try {
-    body();
-  } catch (const qzerr::Exception& error) {
-    return Caught{error.status().code, error.what()};
-  }
-  return Caught{0, ""};
-}
 
 TEST_F(ClientApiDelayLoadWrapperTest, AnswersTheManagersJsonTexts) {
   standIn_.write(R"({"qlmAttributes": {"isHostTimeSynchronized": false},
@@ -76,7 +63,7 @@ TEST_F(ClientApiDelayLoadWrapperTest, ThrowsTheManagersFailureAsItCame) {
   for (const Case& c : cases) {
     standIn_.write(c.state);
     std::string json = "before";
-    const Caught error = caught([&] { api().getTrAttrJson("PTP 9", "type", &json); });
+    const CaughtError error = caughtError([&] { api().getTrAttrJson("PTP 9", "type", &json); });
     EXPECT_EQ(c.code, error.code) << c.state;
     EXPECT_NE(std::string::npos, error.detail.find(c.inDetail)) << error.detail;
     EXPECT_NE(std::string::npos, error.detail.find(R"("function":"getTrAttrJson")")) << error.detail;
@@ -128,7 +115,7 @@ TEST_F(ClientApiDelayLoadWrapperTest, AnAnswerWithoutItsNulIsNotReadPastTheBuffe
 TEST_F(ClientApiDelayLoadWrapperTest, AnAnswerTooLongForTheLibraryIsItsFailure) {
   stateWithAnswerOfLength(1024, false);
   std::string json;
-  EXPECT_EQ(-52019, caught([&] { api().getQlmAttrJson("k", &json); }).code);
+  EXPECT_EQ(-52019, caughtError([&] { api().getQlmAttrJson("k", &json); }).code);
 }
 
 }  // namespace

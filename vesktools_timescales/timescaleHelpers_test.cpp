@@ -9,11 +9,15 @@
 #include <utility>
 
 #include "qzerr/errorDetail.h"
+#include "vesklib/testing/caughtError.h"
 #include "vesktools_timescales/apiWrapperInterface.h"
 #include "vesktools_timescales/qzqlmClientApi.h"
 
 namespace vesktools::pendulo {
 namespace {
+
+using vesklib::testing::caughtError;
+using vesklib::testing::CaughtError;
 
 // A manager scripted per question: an answer text, or a failure code.
 struct Reply {
@@ -79,20 +83,8 @@ class FakeManager : public qzpendulo::ApiWrapperInterface {
   [[noreturn]] static void unused() { throw std::logic_error("not used by the helpers"); }
 };
 
-struct Caught {
-  int32_t code;
-  std::string detail;
-  bool has(const std::string& text) const { return detail.find(text) != std::string::npos; }
-};
-
-template <typename Body>
-Caught caught(Body body) {
-  try {
-    body();
-  } catch (const qzerr::Exception& error) {
-    return Caught{error.status().code, error.what()};
-  }
-  return Caught{0, ""};
+bool has(const CaughtError& error, const std::string& text) {
+  return error.detail.find(text) != std::string::npos;
 }
 
 class TimescaleHelpersTest : public ::testing::Test {
@@ -112,8 +104,9 @@ TEST_F(TimescaleHelpersTest, TimescaleUriTurnsSpacesIntoDashesAndKeepsCase) {
 TEST_F(TimescaleHelpersTest, HostlessUriDropsTheHostOfASixPartUri) {
   EXPECT_EQ("/veskwebs/timescales/pendulo/PTP-0/gm",
             helpers_.getHostlessUri("/10.0.0.2/veskwebs/timescales/pendulo/PTP-0/gm"));
-  EXPECT_EQ(-52005, caught([&] { helpers_.getHostlessUri("/h/veskwebs/timescales/pendulo/PTP-0"); }).code);
-  EXPECT_EQ(-52005, caught([&] { helpers_.getHostlessUri("/h/veskwebs/timescales/pendulo/PTP-0/gm/x"); }).code);
+  for (const char* uri : {"/h/veskwebs/timescales/pendulo/PTP-0", "/h/veskwebs/timescales/pendulo/PTP-0/gm/x"}) {
+    EXPECT_EQ(-52005, caughtError([&] { helpers_.getHostlessUri(uri); }).code) << uri;
+  }
 }
 
 // One table for the three attributes of a reference: each answer and the
@@ -162,9 +155,9 @@ TEST_F(TimescaleHelpersTest, ReferenceAttributeFailures) {
   };
   for (const Case& c : cases) {
     fake_->references[{"R", c.key}] = c.reply;
-    const Caught error = caught(queries.at(c.key));
+    const CaughtError error = caughtError(queries.at(c.key));
     EXPECT_EQ(c.code, error.code) << c.key << " " << c.reply.json;
-    EXPECT_TRUE(error.has(c.inDetail)) << error.detail;
+    EXPECT_TRUE(has(error, c.inDetail)) << error.detail;
   }
 }
 
@@ -207,9 +200,9 @@ TEST_F(TimescaleHelpersTest, HostSynchronizedFailures) {
   };
   for (const Case& c : cases) {
     fake_->manager["isHostTimeSynchronized"] = c.reply;
-    const Caught error = caught([&] { helpers_.isHostTimeSynchronized(); });
+    const CaughtError error = caughtError([&] { helpers_.isHostTimeSynchronized(); });
     EXPECT_EQ(c.code, error.code) << c.reply.json;
-    EXPECT_TRUE(error.has(c.inDetail)) << error.detail;
+    EXPECT_TRUE(has(error, c.inDetail)) << error.detail;
   }
 }
 
@@ -231,10 +224,10 @@ TEST_F(TimescaleHelpersTest, TimeReferenceLists) {
   for (const Case& c : cases) {
     fake_->manager["timeReferences"] = Reply{c.json};
     std::vector<std::string> ids;
-    EXPECT_EQ(c.idsCode, caught([&] { ids = helpers_.getTimeReferenceIds(); }).code) << c.json;
+    EXPECT_EQ(c.idsCode, caughtError([&] { ids = helpers_.getTimeReferenceIds(); }).code) << c.json;
     EXPECT_EQ(c.ids, ids) << c.json;
     std::string first;
-    EXPECT_EQ(c.firstCode, caught([&] { first = helpers_.getFirstTimeReferenceId(); }).code) << c.json;
+    EXPECT_EQ(c.firstCode, caughtError([&] { first = helpers_.getFirstTimeReferenceId(); }).code) << c.json;
     if (c.firstCode == 0) {
       EXPECT_EQ(c.ids.front(), first);
     }
@@ -243,16 +236,16 @@ TEST_F(TimescaleHelpersTest, TimeReferenceLists) {
 
 TEST_F(TimescaleHelpersTest, TimeReferenceListFailuresSayWhichList) {
   fake_->manager["timeReferences"] = Reply{R"({"other":1})"};
-  EXPECT_TRUE(caught([&] { helpers_.getTimeReferenceIds(); })
-                  .has(R"({"message":"Failed to parse TR IDs from TR list JSON.","trListJson":"{\"other\":1}",)"
-                       R"("trIds":"timeReferences"})"));
-  EXPECT_TRUE(caught([&] { helpers_.getFirstTimeReferenceId(); })
-                  .has(R"("Failed to parse TR ID from TR list JSON or TR list is empty.",)"
-                       R"("trListJson":"{\"other\":1}","trId":"timeReferences"})"));
+  EXPECT_TRUE(has(caughtError([&] { helpers_.getTimeReferenceIds(); }),
+                  R"({"message":"Failed to parse TR IDs from TR list JSON.","trListJson":"{\"other\":1}",)"
+                  R"("trIds":"timeReferences"})"));
+  EXPECT_TRUE(has(caughtError([&] { helpers_.getFirstTimeReferenceId(); }),
+                  R"("Failed to parse TR ID from TR list JSON or TR list is empty.",)"
+                  R"("trListJson":"{\"other\":1}","trId":"timeReferences"})"));
   fake_->manager["timeReferences"] = failure(qzqlm::kAttributeNotFound);
-  const Caught older = caught([&] { helpers_.getFirstTimeReferenceId(); });
+  const CaughtError older = caughtError([&] { helpers_.getFirstTimeReferenceId(); });
   EXPECT_EQ(-52006, older.code);
-  EXPECT_TRUE(older.has(R"("attrKey":"timeReferences"},"nested_error":[{)")) << older.detail;
+  EXPECT_TRUE(has(older, R"("attrKey":"timeReferences"},"nested_error":[{)")) << older.detail;
 }
 
 TEST_F(TimescaleHelpersTest, FirstTimescaleAndGrandmasterComeFromTheFirstReference) {
@@ -292,7 +285,7 @@ TEST_F(TimescaleHelpersTest, AFailingQueryEndsTheWholeList) {
   fake_->manager["timeReferences"] = Reply{R"({"timeReferences":["R1","R2"]})"};
   fake_->addReference("R1", "IEEE 1588-2008 BC", "PTP_SLAVE", "g1");
   fake_->references[{"R2", "type"}] = failure(qzqlm::kTimeReferenceNotFound);
-  EXPECT_EQ(-52006, caught([&] { helpers_.getUsableTimescaleUris(); }).code);
+  EXPECT_EQ(-52006, caughtError([&] { helpers_.getUsableTimescaleUris(); }).code);
 }
 
 // The composite queries reach the basic ones through the object's own

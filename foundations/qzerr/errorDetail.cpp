@@ -20,7 +20,7 @@ ErrorDetail& ErrorDetail::write(Write write) {
   return *this;
 }
 
-ErrorDetail& ErrorDetail::channel(const char* name, const char* message) {
+ErrorDetail& ErrorDetail::channel(const char* name) {
   if (!taken_ || failed_) return *this;
   jsonz_GrowHandler grow = qzerr_growHandler(status_);
   char* inside = qzerr_openJsonObject(qzerr_reserveJson(status_, 2), name, &grow);
@@ -29,7 +29,11 @@ ErrorDetail& ErrorDetail::channel(const char* name, const char* message) {
     return *this;
   }
   channelOffset_ = inside - status_->json;
-  return add("message", message);
+  return *this;
+}
+
+ErrorDetail& ErrorDetail::channel(const char* name, const char* message) {
+  return channel(name).add("message", message);
 }
 
 ErrorDetail& ErrorDetail::add(const char* key, const char* text) {

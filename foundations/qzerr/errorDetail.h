@@ -33,7 +33,9 @@ class ErrorDetail {
   // Whether the status took the code (and so receives the members).
   bool taken() const { return taken_; }
 
-  // Opens the channel object with its "message"; later add() calls write into it.
+  // Opens the channel object; later add() calls write into it. With a message,
+  // "message" is its first member.
+  ErrorDetail& channel(const char* name);
   ErrorDetail& channel(const char* name, const char* message);
   ErrorDetail& channel(const char* name, const std::string& message) {
     return channel(name, message.c_str());

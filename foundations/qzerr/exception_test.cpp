@@ -7,15 +7,11 @@
 #include <gtest/gtest.h>
 
 #include "qzerr/errorDetail.h"
+#include "testing/testStatus.h"
 
 namespace {
 
-struct Status {
-  Status() : s(qzerr_freshStatus()) {}
-  ~Status() { qzerr_releaseJson(&s); }
-  std::string text() const { return s.json ? s.json : ""; }
-  qzerr_Status s;
-};
+using vesk::testing::TestStatus;
 
 template <typename Throw>
 void convert(qzerr_Status* status, Throw raise) {
@@ -40,10 +36,10 @@ TEST(ExceptionConversion, EachKindOfExceptionBecomesItsCode) {
       {"foreign", [] { throw 42; }, -52003, "qzkormerr_softwareFaultKORMInternalUseOnly", false},
   };
   for (const Case& c : cases) {
-    Status st;
-    convert(&st.s, c.raise);
-    EXPECT_EQ(st.s.code, c.code) << c.name;
-    const std::string text = st.text();
+    TestStatus st;
+    convert(st.get(), c.raise);
+    EXPECT_EQ(st->code, c.code) << c.name;
+    const std::string text = st.json();
     EXPECT_EQ(text.find("{\"error_constant\":\"" + std::string(c.constant) + "\",\"file\":\"exception_errStatus\""),
               0u)
         << text;
@@ -55,23 +51,23 @@ TEST(ExceptionConversion, EachKindOfExceptionBecomesItsCode) {
       EXPECT_GT(what, component) << c.name;
     }
   }
-  Status st;
-  convert(&st.s, [] { throw std::runtime_error("boom"); });
-  EXPECT_NE(st.text().find(R"("std_exception_what":"boom"})"), std::string::npos);
+  TestStatus st;
+  convert(st.get(), [] { throw std::runtime_error("boom"); });
+  EXPECT_NE(st.json().find(R"("std_exception_what":"boom"})"), std::string::npos);
 }
 
 TEST(ExceptionConversion, AQzerrExceptionHandsOverItsOwnStatus) {
-  Status st;
-  convert(&st.s, [] {
+  TestStatus st;
+  convert(st.get(), [] {
     QZERR_ERROR(qzerr::kResourceNotFound).channel("qzsyncdomain_debug", "gone").add("uri", "/x").raise();
   });
-  EXPECT_EQ(st.s.code, -52006);
-  EXPECT_NE(st.text().find(R"("qzsyncdomain_debug":{"message":"gone","uri":"/x"})"), std::string::npos);
+  EXPECT_EQ(st->code, -52006);
+  EXPECT_NE(st.json().find(R"("qzsyncdomain_debug":{"message":"gone","uri":"/x"})"), std::string::npos);
 
-  Status warned;
-  warned.s.code = -1;
-  convert(&warned.s, [] { QZERR_ERROR(qzerr::kResourceNotFound).raise(); });
-  EXPECT_EQ(warned.s.code, -1);  // the first error stays
+  TestStatus warned;
+  warned->code = -1;
+  convert(warned.get(), [] { QZERR_ERROR(qzerr::kResourceNotFound).raise(); });
+  EXPECT_EQ(warned->code, -1);  // the first error stays
 }
 
 TEST(Exception, WhatIsTheDetailOrEmpty) {
@@ -87,15 +83,15 @@ TEST(Exception, WhatIsTheDetailOrEmpty) {
 }
 
 TEST(Exception, MergingIntoAStatusTakesTheBufferOrCopiesIt) {
-  Status source;
-  QZERR_STATUS_ERROR(&source.s, qzerr::kOsFault);
-  qzerr::Exception error(&source.s);
-  EXPECT_EQ(source.s.json, nullptr);  // moved into the exception
-  Status target;
-  EXPECT_TRUE(qzerr_mergeStatus(&target.s, error.mutableStatus()));
+  TestStatus source;
+  QZERR_STATUS_ERROR(source.get(), qzerr::kOsFault);
+  qzerr::Exception error(source.get());
+  EXPECT_EQ(source->json, nullptr);  // moved into the exception
+  TestStatus target;
+  EXPECT_TRUE(qzerr_mergeStatus(target.get(), error.mutableStatus()));
   EXPECT_EQ(error.status().json, nullptr);
   EXPECT_STREQ(error.what(), "");
-  EXPECT_EQ(target.s.code, -52008);
+  EXPECT_EQ(target->code, -52008);
 }
 
 TEST(ScopedStatus, ThrowsANegativeCodeAtTheEndOfItsScope) {

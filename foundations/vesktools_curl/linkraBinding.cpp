@@ -14,6 +14,9 @@ namespace {
 using qz::qbx::NarrowString;
 using qz::qbx::osdep::SharedLibrary;
 
+constexpr wchar_t kSslInitLibraryName[] = L"libqzsslinit.so.13";
+constexpr wchar_t kLinkraLibraryName[] = L"liblinkra.so.13";
+
 // The HTTP library's functions in binding order; all must be present,
 // although only a few are called.
 constexpr const char* kLinkraSymbols[] = {

@@ -1,6 +1,7 @@
 // The run-time binding of the HTTP library: the core library never links it.
-// The first linkra_curl_easy_init loads the SSL initialisation library, runs
-// its Init, then loads the HTTP library and binds its 48 functions into one
+// The first linkra_curl_easy_init loads the SSL initialisation library
+// (libqzsslinit.so.13, through the loader's search), runs its Init, then
+// loads the HTTP library (liblinkra.so.13) and binds its 48 functions into one
 // process-wide table; a failed attempt leaves nothing loaded and is tried
 // again on the next call, a successful one stays for the life of the process.
 // The other forwarders never load anything and answer as libcurl does for a
@@ -8,10 +9,6 @@
 #pragma once
 
 #include <curl/curl.h>
-
-// Both libraries are looked up by these names through the loader's search.
-inline constexpr wchar_t kSslInitLibraryName[] = L"libqzsslinit.so.13";
-inline constexpr wchar_t kLinkraLibraryName[] = L"liblinkra.so.13";
 
 // 0 when the HTTP library is bound (already, or by this call), 1 when not.
 int ensureLinkraLoaded();

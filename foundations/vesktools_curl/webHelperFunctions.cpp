@@ -1,7 +1,6 @@
 #include "vesktools_curl/webHelperFunctions.h"
 
 #include "qzerr/errorDetail.h"
-#include "vesktools_curl/channelMembers.h"
 #include "vesktools_curl/vantorshared/tCURL.h"
 
 namespace vesktools {
@@ -132,10 +131,11 @@ void translateWebRequestError(const qzerr::ExceptionBase& caught, const std::str
   const int32_t originalCode = caught.status().code;
   const Translation* translation = translationFor(originalCode);
   if (translation == nullptr) throw;
-  ChannelMembers members;
-  if (translation->message != nullptr) members.add("message", translation->message);
-  members.add("callingFn", callingFn).add("url", url).add("data", data).add("originalCode", originalCode);
-  QZERR_ERROR(translation->constant).addRaw(kChannel, members.json()).nested(&caught.status()).raise();
+  qzerr::Error raised(translation->constant.code, QZERR_SITE(translation->constant));
+  raised.channel(kChannel);
+  if (translation->message != nullptr) raised.add("message", translation->message);
+  raised.add("callingFn", callingFn).add("url", url).add("data", data).add("originalCode", originalCode);
+  raised.nested(&caught.status()).raise();
 }
 
 }  // namespace vesktools

@@ -6,34 +6,19 @@
 #include <stdexcept>
 
 #include "qzerr/errorDetail.h"
+#include "vesktools_curl/testing/raised.h"
 
 namespace {
 
 using ::testing::Return;
 using ::testing::Throw;
+using vesktools::testing::after;
+using vesktools::testing::errorConstant;
+using vesktools::testing::Raised;
+using vesktools::testing::raised;
 using Parts = std::map<std::string, std::string>;
 
 const std::vector<std::string>& kResourceKeys = vesktools::remoteResourceUriKeys();
-
-struct Raised {
-  int32_t code;
-  std::string detail;
-};
-
-template <typename Call>
-Raised raised(Call call) {
-  try {
-    call();
-  } catch (const qzerr::Exception& e) {
-    return {e.status().code, e.what()};
-  }
-  return {0, ""};
-}
-
-std::string after(const std::string& text, const std::string& marker) {
-  const size_t at = text.find(marker);
-  return at == std::string::npos ? "(missing " + marker + " in " + text + ")" : text.substr(at);
-}
 
 qzerr::Exception clientError(int32_t code) {
   try {
@@ -41,6 +26,17 @@ qzerr::Exception clientError(int32_t code) {
   } catch (const qzerr::Exception& e) {
     return e;
   }
+}
+
+// What translateWebRequestError makes of `original` when it was caught.
+Raised translated(const qzerr::Exception& original) {
+  return raised([&] {
+    try {
+      throw original;
+    } catch (const qzerr::ExceptionBase& caught) {
+      vesktools::translateWebRequestError(caught, "f", "u", "d");
+    }
+  });
 }
 
 class MockClient : public qz::vantor::shared::iCURL {
@@ -136,16 +132,12 @@ TEST(TranslateWebRequestError, MapsClientCodesAndNestsTheCaughtStatus) {
     const qzerr::Exception original = clientError(c.caught);
     // The nested element is the caught detail with its code added.
     const std::string caughtDetail = original.what();
-    const Raised error = raised([&] {
-      try {
-        throw original;
-      } catch (const qzerr::ExceptionBase& caught) {
-        vesktools::translateWebRequestError(caught, "f", "u", "d");
-      }
-    });
+    const Raised error = translated(original);
     const std::string nested =
         caughtDetail.substr(0, caughtDetail.size() - 1) + ",\"code\":" + std::to_string(c.caught) + "}";
     EXPECT_EQ(error.code, c.code) << c.caught;
+    EXPECT_EQ(errorConstant(error.detail),
+              c.code == -52005 ? "qzkormerr_invalidParameter" : "qzkormerr_communicationsFault");
     EXPECT_EQ(after(error.detail, "\"qzsyncdomain_debug\""),
               "\"qzsyncdomain_debug\":" + std::string(c.channel) + ",\"nested_error\":[" + nested + "]}")
         << c.caught;
@@ -156,13 +148,7 @@ TEST(TranslateWebRequestError, RethrowsOtherCodesUnchanged) {
   for (int32_t code : {-411349, -411372, -52006, 411370}) {
     const qzerr::Exception original = clientError(code);
     const std::string originalDetail = original.what();
-    const Raised error = raised([&] {
-      try {
-        throw original;
-      } catch (const qzerr::ExceptionBase& caught) {
-        vesktools::translateWebRequestError(caught, "f", "u", "d");
-      }
-    });
+    const Raised error = translated(original);
     EXPECT_EQ(error.code, code);
     EXPECT_EQ(error.detail, originalDetail);
   }

@@ -25,12 +25,8 @@ std::int64_t hostNowNs() {
 // The wire's sign and magnitude.
 timestampService::Timestamp toTimestamp(std::int64_t ns) {
   const std::uint64_t magnitude = ns < 0 ? 0 - static_cast<std::uint64_t>(ns) : static_cast<std::uint64_t>(ns);
-  timestampService::Timestamp reading;
-  reading.__set_seconds(static_cast<std::int64_t>(magnitude / kNanosPerSecond));
-  reading.__set_nanos(static_cast<std::int32_t>(magnitude % kNanosPerSecond));
-  reading.__set_fractionalNanos(0);
-  reading.__set_isNegative(ns < 0);
-  return reading;
+  return vesklib::testing::wireTimestamp(static_cast<std::int64_t>(magnitude / kNanosPerSecond),
+                                         static_cast<std::int32_t>(magnitude % kNanosPerSecond), 0, ns < 0);
 }
 
 std::vector<std::string> servedUris(const TargetConfig& config) {

@@ -7,22 +7,19 @@
 #include <thread>
 
 #include "testStatus.h"
+#include "vesklib/testing/timestampNanos.h"
 #include "vesklib/vesklib.h"
 #include "vesktools_timescales/testing/qzqlmStandIn.h"
 
 namespace {
 
+using vesklib::testing::sameTimestamp;
 using vesktools::pendulo::testing::hostFollowsState;
 using vesktools::pendulo::testing::QzqlmStandIn;
 
 const char kSystemUri[] = "/localhost/vesks/timescales/system";
 // Another name for the host clock, ending in a grandmaster id.
 const char kFollowedUri[] = "/10.0.0.2/veskwebs/timescales/pendulo/PTP-0/00-1b-21";
-
-bool same(const vesklib_Timestamp& a, const vesklib_Timestamp& b) {
-  return a.seconds == b.seconds && a.nanos == b.nanos && a.fractionalNanos == b.fractionalNanos &&
-         a.isNegative == b.isNegative;
-}
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -109,7 +106,7 @@ TEST_F(CorrelatorApi, AnEarlierErrorMakesEveryExportDoNothing) {
       [&](qzerr_Status* s) { return vesklib_CachingCorrelator_create("/c", nop_, s) == nullptr; },
       [&](qzerr_Status* s) {
         vesklib_TimestampCorrelator_correlate(nop_, &in, host_, &out, s);
-        return same(out, vesklib_Timestamp{7, 7, 7, true});
+        return sameTimestamp(out, vesklib_Timestamp{7, 7, 7, true});
       },
       [&](qzerr_Status* s) { return vesklib_TimestampCorrelator_getUri(nop_, s) == nullptr; },
       [&](qzerr_Status* s) { return vesklib_TimestampCorrelator_getTimescale1Uri(nop_, s) == nullptr; },
@@ -137,7 +134,7 @@ TEST_F(CorrelatorApi, ACachingCorrelatorOverANopOne) {
   const vesklib_Timestamp in{5, 6, 7, true};
   vesklib_Timestamp out{};
   vesklib_TimestampCorrelator_correlate(caching, &in, other_, &out, status);
-  EXPECT_TRUE(same(in, out));
+  EXPECT_TRUE(sameTimestamp(in, out));
   EXPECT_STREQ("/cache", vesklib_TimestampCorrelator_getUri(caching, status));
   EXPECT_STREQ(kSystemUri, vesklib_TimestampCorrelator_getTimescale1Uri(caching, status));
   EXPECT_STREQ(kFollowedUri, vesklib_TimestampCorrelator_getTimescale2Uri(caching, status));
@@ -186,7 +183,7 @@ TEST_F(CorrelatorApi, ALinearCorrelatorFollowsWhatTheManagerSays) {
   for (TimescaleInterface* source : {host_, other_}) {
     vesklib_Timestamp out{};
     vesklib_TimestampCorrelator_correlate(linear, &in, source, &out, status);
-    EXPECT_TRUE(same(in, out)) << out.seconds << "." << out.nanos;
+    EXPECT_TRUE(sameTimestamp(in, out)) << out.seconds << "." << out.nanos;
   }
   EXPECT_EQ(0, status.code()) << status.json();
   vesklib_TimestampCorrelator_delete(linear);

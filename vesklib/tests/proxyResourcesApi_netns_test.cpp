@@ -89,38 +89,99 @@ std::string configWith(const std::string& body) {
          quoted(body) + "}}";
 }
 
-TEST(ProxyResourcesApi, HandsOutTheFirstDeviceAndEveryTimescaleAfterOneRequest) {
-  const TargetSim target(R"({"devices":[{"uri":")" + std::string(kDevice1) + R"("},{"uri":")" + kDevice2 +
-                         R"("}],"timescales":[")" + kTimescaleA + R"(",")" + kTimescaleB +
-                         R"("],"timestampDaemon":{"offsetNs":5000000000}})");
-  Loaded loaded;
+// The URI root of the target that `json` names.
+std::string uriRootOf(const std::string& json) {
+  char device[64] = "";
+  char timescale[64] = "";
   TestStatus status;
-  load(params(target.address()), &loaded, status);
-  ASSERT_EQ(status.code(), 0) << status.json();
+  vesklib_getProxyResourceUriRootsToUnload(json.c_str(), sizeof device, device, timescale, status);
+  EXPECT_EQ(status.code(), 0) << status.json();
+  EXPECT_STREQ(device, timescale);
+  return device;
+}
 
-  const auto requests = target.requests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].method, "GET");
-  EXPECT_EQ(requests[0].target, "/veskwebs/resources");
-  EXPECT_EQ(requests[0].header("Accept"), kMediaType);
-  EXPECT_EQ(requests[0].header("Content-Type"), kMediaType);
+// Two devices and the two timescales, whose daemon answers as `daemonJson` says.
+std::string twoOfEach(const std::string& daemonJson) {
+  return R"({"devices":[{"uri":")" + std::string(kDevice1) + R"("},{"uri":")" + kDevice2 +
+         R"("}],"timescales":[")" + kTimescaleA + R"(",")" + kTimescaleB + R"("],"timestampDaemon":)" +
+         daemonJson + "}";
+}
 
-  EXPECT_EQ(Allocator::calls, 1);
-  EXPECT_EQ(Allocator::lastSize, 2 * sizeof(TimescaleInterface*));
-  EXPECT_STREQ(vesklib_SyncableDevice_getUri(loaded.device, status), ("127.0.0.2" + std::string(kDevice1)).c_str());
-  ASSERT_EQ(loaded.count, 2u);
-  const char* expected[] = {kTimescaleA, kTimescaleB};
-  for (size_t i = 0; i < loaded.count; ++i) {
-    EXPECT_STREQ(vesklib_Timescale_getUri(loaded.timescales[i], status), ("127.0.0.2" + std::string(expected[i])).c_str());
-    timespec before{};
-    clock_gettime(CLOCK_REALTIME, &before);
-    vesklib_Timestamp remote{};
-    vesklib_Timescale_getTime(loaded.timescales[i], &remote, status);
+// An IPv6 host is bracketed in the URL, the resource URIs and the root, but
+// not for the time-stamp daemon, which the timescales reach all the same.
+TEST(ProxyResourcesApi, HandsOutTheFirstDeviceAndEveryTimescaleAfterOneRequest) {
+  const struct {
+    const char* address;
+    const char* root;
+  } cases[] = {{"127.0.0.2", "127.0.0.2"}, {"::1", "[::1]"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.address);
+    const TargetSim target(twoOfEach(R"({"offsetNs":5000000000})"), c.address);
+    Loaded loaded;
+    TestStatus status;
+    load(params(c.address), &loaded, status);
     ASSERT_EQ(status.code(), 0) << status.json();
-    const int64_t aheadSeconds = remote.seconds - before.tv_sec;
-    EXPECT_TRUE(aheadSeconds == 5 || aheadSeconds == 6) << aheadSeconds;  // the simulated clock runs 5 s ahead
+
+    const auto requests = target.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].method, "GET");
+    EXPECT_EQ(requests[0].target, "/veskwebs/resources");
+    EXPECT_EQ(requests[0].header("Host"), c.root);
+    EXPECT_EQ(requests[0].header("Accept"), kMediaType);
+    EXPECT_EQ(requests[0].header("Content-Type"), kMediaType);
+
+    EXPECT_EQ(uriRootOf(params(c.address)), c.root);
+    EXPECT_EQ(Allocator::calls, 1);
+    EXPECT_EQ(Allocator::lastSize, 2 * sizeof(TimescaleInterface*));
+    EXPECT_STREQ(vesklib_SyncableDevice_getUri(loaded.device, status), (c.root + std::string(kDevice1)).c_str());
+    ASSERT_EQ(loaded.count, 2u);
+    const char* expected[] = {kTimescaleA, kTimescaleB};
+    for (size_t i = 0; i < loaded.count; ++i) {
+      EXPECT_STREQ(vesklib_Timescale_getUri(loaded.timescales[i], status), (c.root + std::string(expected[i])).c_str());
+      timespec before{};
+      clock_gettime(CLOCK_REALTIME, &before);
+      vesklib_Timestamp remote{};
+      vesklib_Timescale_getTime(loaded.timescales[i], &remote, status);
+      ASSERT_EQ(status.code(), 0) << status.json();
+      const int64_t aheadSeconds = remote.seconds - before.tv_sec;
+      EXPECT_TRUE(aheadSeconds == 5 || aheadSeconds == 6) << aheadSeconds;  // the simulated clock runs 5 s ahead
+    }
+    EXPECT_EQ(target.requests().size(), 1u) << "the proxies send nothing when made";
   }
-  EXPECT_EQ(target.requests().size(), 1u) << "the proxies send nothing when made";
+}
+
+// A first-version daemon (or one without the version request) names the
+// timescale it read, its first; a later one lists all that it serves.
+TEST(ProxyResourcesApi, TimescalesReadTheSimulatedClockAsTheDaemonAnswers) {
+  const std::string wrongTimescale = std::string(R"("localUriOfTarget":")") + kTimescaleA + R"("})";
+  const struct {
+    const char* daemon;
+    int32_t codes[2];
+    std::string detailOfSecond;
+  } cases[] = {
+      {R"({"apiVersion":2})", {0, 0}, ""},
+      {R"({"apiVersion":1})", {0, -52020}, wrongTimescale},
+      {R"({"apiVersion":"none"})", {0, -52020}, wrongTimescale},
+      {R"({"error":{"code":-52006,"json":{"d":"x"}}})", {-52006, -52006}, R"({"d":"x"})"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.daemon);
+    const TargetSim target(twoOfEach(c.daemon));
+    Loaded loaded;
+    TestStatus status;
+    load(params(target.address()), &loaded, status);
+    ASSERT_EQ(status.code(), 0) << status.json();
+    ASSERT_EQ(loaded.count, 2u);
+    std::string detail;
+    for (size_t i = 0; i < loaded.count; ++i) {
+      TestStatus read;
+      vesklib_Timestamp remote{};
+      vesklib_Timescale_getTime(loaded.timescales[i], &remote, read);
+      EXPECT_EQ(read.code(), c.codes[i]) << i << " " << read.json();
+      detail = read.json();
+    }
+    EXPECT_NE(detail.find(c.detailOfSecond), std::string::npos) << detail;
+  }
 }
 
 TEST(ProxyResourcesApi, ADeviceWithoutTimescalesLeavesTheArrayAlone) {
@@ -176,6 +237,9 @@ TEST(ProxyResourcesApi, ResourceListFailuresHandOutNothing) {
       {R"({"version":1,"resources":[1]})", -52004, R"("error_constant":"jsonErrorsNotAnObject")"},
       {R"({"version":1,"resources":[{"URI2":"/x"}]})", -52005,
        R"({"message":"Error parsing 'uri' key from resource JSON array element.","resource":"{\"URI2\":\"/x\"}"})"},
+      {R"({"version":1,"resources":[{"uri":5}]})", -52004, R"("error_constant":"jsonErrorsTypeMismatch")"},
+      // A null "uri" is the empty one: the host alone is no resource URI.
+      {R"({"version":1,"resources":[{"Uri":null}]})", -52005, R"x("uri":"127.0.0.2","uriKeys.size()":6)x"},
       {resourceList({"/veskwebs/syncableDevices/pendulo/timekeeper"}), -52005, "more keys than URI parts"},
   };
   for (const Case& c : cases) {

@@ -93,7 +93,11 @@ TEST(ProxyResourceParams, RefusesADocumentThatDoesNotNameATarget) {
        R"("error_constant":"jsonErrorsNotAnObject")"},
       {R"({"version":1,"type":"networkDeviceParams","params":{"host":"h"}})", -52005,
        R"({"message":"Error parsing 'remoteHost' key from networkDeviceParamsJson","networkDeviceParamsJson":{)"},
-      {R"({"version":1,"type":"networkDeviceParams","params":{"remoteHost":7}})", -52004, R"("key":"remoteHost")"},
+      {R"({"version":1,"type":"networkDeviceParams","params":{"remoteHost":7, "port":80}})", -52004,
+       R"("qzsync_debug":{"message":"Error parsing: expected data type does not match the parsed value.",)"
+       R"("JSON":"{\"remoteHost\":7,\"port\":80}","key":"remoteHost"})"},
+      {R"({"version":1,"type":5,"params":{"remoteHost":"h"}})", -52004,
+       R"("JSON":"{\"version\":1,\"type\":5,\"params\":{\"remoteHost\":\"h\"}}","key":"type"})"},
       {R"({"version":4294967296,"type":"networkDeviceParams","params":{"remoteHost":"h"}})", -52003,
        "bad numeric conversion: positive overflow"},
   };

@@ -121,6 +121,8 @@ TEST_F(TimescaleApi, IncomingErrorLeavesEverythingUntouched) {
   } const cases[] = {
       {"create", [](qzerr_Status* s) { return vesklib_HostTimescale_create(kSystemUri, s) == nullptr; }},
       {"createWithoutUri", [](qzerr_Status* s) { return vesklib_HostTimescale_create(nullptr, s) == nullptr; }},
+      {"proxyCreate",
+       [](qzerr_Status* s) { return vesklib_TimescaleProxy_create("/h/a/b/c/d/e", "h", 9123, s) == nullptr; }},
       {"getUri", [&](qzerr_Status* s) { return vesklib_Timescale_getUri(handle_, s) == nullptr; }},
       {"getTime", [&](qzerr_Status* s) { vesklib_Timescale_getTime(handle_, &timestamp, s); return true; }},
       {"getTimeWithoutTimestamp",
@@ -135,6 +137,32 @@ TEST_F(TimescaleApi, IncomingErrorLeavesEverythingUntouched) {
     EXPECT_EQ(status.json(), kEarlierDetail);
   }
   EXPECT_EQ(fields(timestamp), fields(kUntouched));
+}
+
+// Nothing is checked or sent before the first time request.
+TEST(TimescaleProxyApi, IsMadeWithoutTouchingTheNetwork) {
+  const struct {
+    const char* name;
+    const char* uri;
+    const char* host;
+    int32_t port;
+  } cases[] = {
+      {"unknown host", "/target.invalid/veskwebs/timescales/pendulo/tr1/gm1", "target.invalid", 9123},
+      {"malformed uri", "no//parts", "h", 9123},
+      {"port above 65535", "/h/veskwebs/timescales/pendulo/tr1/gm1", "h", 65536},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestStatus status;
+    TimescaleInterface* proxy = vesklib_TimescaleProxy_create(c.uri, c.host, c.port, status);
+    ASSERT_NE(proxy, nullptr);
+    EXPECT_EQ(status.code(), 0) << status.json();
+    EXPECT_STREQ(vesklib_Timescale_getUri(proxy, status), c.uri);
+    char* json = vesklib_Timescale_toJson(proxy, status);
+    EXPECT_EQ(json, R"({"uri":")" + std::string(c.uri) + R"("})");
+    free(json);
+    vesklib_Timescale_delete(proxy);
+  }
 }
 
 TEST_F(TimescaleApi, WarningDoesNotStopACall) {

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "qzerr/exception.h"
 #include "vesktools_curl/linkraBinding.h"
+#include "vesktools_curl/testing/raised.h"
 #include "vesktools_curl/vantorshared/tCURL.h"
 #include "vesktools_curl/webHelperFunctions.h"
 
@@ -13,24 +13,6 @@ namespace vesktools::testing {
 namespace {
 
 constexpr CURLcode kFailedInit = CURLE_FAILED_INIT;
-
-template <typename Body>
-qzerr::Exception caught(Body body) {
-  try {
-    body();
-  } catch (const qzerr::Exception& error) {
-    return error;
-  }
-  ADD_FAILURE() << "nothing was thrown";
-  return qzerr::Exception();
-}
-
-// The members after the error site, from the channel object on.
-std::string fromChannel(const qzerr::Exception& error, const char* channel) {
-  const std::string detail = error.what();
-  const size_t at = detail.find(std::string("\"") + channel + "\"");
-  return at == std::string::npos ? detail : detail.substr(at);
-}
 
 }  // namespace
 
@@ -47,20 +29,18 @@ void expectEveryRequestFails() {
   // init keeps the URL parts although it fails, so a request goes as far as
   // its first option.
   qz::vantor::shared::tCURL client;
-  const qzerr::Exception initError = caught([&] { client.init("http://127.0.0.2", "veskwebs", 10000); });
-  EXPECT_EQ(initError.status().code, -411351);
-  EXPECT_EQ(fromChannel(initError, "qzjxshared_debug"),
-            R"("qzjxshared_debug":{"check failed":"_connection"}})");
-  const qzerr::Exception requestError = caught([&] { client.get("resources"); });
-  EXPECT_EQ(requestError.status().code, -411350);
-  EXPECT_EQ(fromChannel(requestError, "qzjxshared_debug"),
-            R"j("qzjxshared_debug":{"function":"curl_easy_setopt(_connection, CURLOPT_READFUNCTION, _readCallback)",)j"
-            R"("CURLcode":2}})");
+  const Raised initError = raised([&] { client.init("http://127.0.0.2", "veskwebs", 10000); });
+  EXPECT_EQ(initError.code, -411351);
+  EXPECT_EQ(lastChannel(initError.detail, "qzjxshared_debug"), R"({"check failed":"_connection"})");
+  const Raised requestError = raised([&] { client.get("resources"); });
+  EXPECT_EQ(requestError.code, -411350);
+  EXPECT_EQ(lastChannel(requestError.detail, "qzjxshared_debug"),
+            R"j({"function":"curl_easy_setopt(_connection, CURLOPT_READFUNCTION, _readCallback)","CURLcode":2})j");
 
-  const qzerr::Exception helperError =
-      caught([] { sendSyncDomainGetRequest("http://127.0.0.2", "veskwebs", "resources", 10000); });
-  EXPECT_EQ(helperError.status().code, -52024);
-  const std::string detail = helperError.what();
+  const Raised helperError =
+      raised([] { sendSyncDomainGetRequest("http://127.0.0.2", "veskwebs", "resources", 10000); });
+  EXPECT_EQ(helperError.code, -52024);
+  const std::string& detail = helperError.detail;
   EXPECT_NE(detail.find(R"("qzsyncdomain_debug":{"callingFn":"sendGetRequest",)"
                         R"("url":"http://127.0.0.2/veskwebs/resources","data":"","originalCode":-411351})"),
             std::string::npos)

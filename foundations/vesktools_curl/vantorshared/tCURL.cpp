@@ -5,13 +5,10 @@
 
 #include "jsonz/jsonz.h"
 #include "qzerr/errorDetail.h"
-#include "vesktools_curl/channelMembers.h"
 #include "vesktools_curl/linkraBinding.h"
 
 namespace qz::vantor::shared {
 namespace {
-
-using vesktools::ChannelMembers;
 
 constexpr char kChannel[] = "qzjxshared_debug";
 constexpr size_t kAbortTransfer = 0x10000000;  // CURL_READFUNC_ABORT
@@ -71,10 +68,9 @@ constexpr ResponseMapping kResponseMappings[] = {
 void throwIfFailed(CURLcode result, Call call) {
   if (result == CURLE_OK) return;
   QZERR_ERROR(qzerr::kInternalSoftwareError)
-      .addRaw(kChannel, ChannelMembers()
-                            .add("function", kCallTexts[call])
-                            .add("CURLcode", static_cast<int32_t>(result))
-                            .json())
+      .channel(kChannel)
+      .add("function", kCallTexts[call])
+      .add("CURLcode", static_cast<int32_t>(result))
       .raise();
 }
 
@@ -84,15 +80,13 @@ void setOption(void* connection, CURLoption option, Value value, Call call) {
 }
 
 [[noreturn]] void raiseCheckFailed(const qzerr_ErrorSite& site, int32_t code, const char* check) {
-  qzerr::Error(code, site).addRaw(kChannel, ChannelMembers().add("check failed", check).json()).raise();
+  qzerr::Error(code, site).channel(kChannel).add("check failed", check).raise();
 }
 
 void raiseForResponseCode(long responseCode) {
   for (const ResponseMapping& mapping : kResponseMappings) {
     if (responseCode < mapping.first || responseCode > mapping.last) continue;
-    QZERR_ERROR(mapping.constant)
-        .addRaw(kChannel, ChannelMembers().add("responseCode", static_cast<int64_t>(responseCode)).json())
-        .raise();
+    QZERR_ERROR(mapping.constant).channel(kChannel).add("responseCode", static_cast<int64_t>(responseCode)).raise();
   }
 }
 
@@ -125,13 +119,13 @@ std::string rawString(const char* object, const char* name) {
 
 // "errorInfo" goes into the detail as the JSON it holds; one that holds none
 // is kept as a string (null when empty), so the detail stays valid JSON.
-void addErrorInfo(ChannelMembers& members, const std::string& errorInfo) {
+void addErrorInfo(qzerr::ErrorDetail& detail, const std::string& errorInfo) {
   if (errorInfo.empty()) {
-    members.addRaw("errorInfo", "null");
+    detail.addRaw("errorInfo", "null");
   } else if (jsonz_validate(errorInfo.c_str(), nullptr, nullptr)) {
-    members.addRaw("errorInfo", errorInfo);
+    detail.addRaw("errorInfo", errorInfo);
   } else {
-    members.add("errorInfo", errorInfo);
+    detail.add("errorInfo", errorInfo);
   }
 }
 
@@ -142,15 +136,16 @@ void raiseForErrorObject(const char* answer) {
   if (error == nullptr) return;
   if (jsonz_getBool(jsonz_findKey(error, "success"), false, nullptr)) return;
   const int32_t errorCode = jsonz_getInt(jsonz_findKey(error, "errorCode"), 0, nullptr);
-  ChannelMembers members;
-  members.add("errorText", rawString(error, "errorText"));
-  addErrorInfo(members, rawString(error, "errorInfo"));
-  if (errorCode >= 0) {
-    // A failure is never reported as success or as a warning.
-    QZERR_ERROR(qzerr::kNetworkServerError).addRaw(kChannel, members.add("errorCode", errorCode).json()).raise();
-  }
-  const qzerr::ErrorConstant documentCode{errorCode, "errorCode"};
-  QZERR_ERROR(documentCode).addRaw(kChannel, members.json()).raise();
+  // A failure is never reported as success or as a warning: without an error
+  // code of its own it is a server error that shows the code it came with.
+  const bool ownCode = errorCode < 0;
+  const qzerr::ErrorConstant constant = ownCode ? qzerr::ErrorConstant{errorCode, "errorCode"}
+                                                : qzerr::kNetworkServerError;
+  qzerr::Error raised(constant.code, QZERR_SITE(constant));
+  raised.channel(kChannel).add("errorText", rawString(error, "errorText"));
+  addErrorInfo(raised, rawString(error, "errorInfo"));
+  if (!ownCode) raised.add("errorCode", errorCode);
+  raised.raise();
 }
 
 // The JSON text of the "result" member's value, or the whole answer.
@@ -235,11 +230,10 @@ std::string tCURL::performRequest(bool upload, const std::string& path, std::str
   const CURLcode performed = linkra_curl_easy_perform(_connection);
   if (performed != CURLE_OK) {
     QZERR_ERROR(qzerr::kInternalSoftwareErrorUnknownNetworkError)
-        .addRaw(kChannel, ChannelMembers()
-                              .add("function", "curl_easy_perform")
-                              .add("CURLcode", static_cast<int32_t>(performed))
-                              .add("CURLOPT_ERRORBUFFER", _errorBuffer)
-                              .json())
+        .channel(kChannel)
+        .add("function", "curl_easy_perform")
+        .add("CURLcode", static_cast<int32_t>(performed))
+        .add("CURLOPT_ERRORBUFFER", _errorBuffer)
         .raise();
   }
 
@@ -249,9 +243,7 @@ std::string tCURL::performRequest(bool upload, const std::string& path, std::str
 
   int32_t jsonError = 0;
   if (!jsonz_validate(tempBufferForGet.c_str(), nullptr, &jsonError)) {
-    QZERR_ERROR(qzerr::kInvalidJsonResponseFromServer)
-        .addRaw(kChannel, ChannelMembers().add("jsonz_ErrorCode", jsonError).json())
-        .raise();
+    QZERR_ERROR(qzerr::kInvalidJsonResponseFromServer).channel(kChannel).add("jsonz_ErrorCode", jsonError).raise();
   }
   raiseForErrorObject(tempBufferForGet.c_str());
   return resultOf(tempBufferForGet);

@@ -6,14 +6,18 @@
 
 #include <string>
 
-#include "qzerr/exception.h"
 #include "targetSim.h"
+#include "vesktools_curl/testing/raised.h"
 #include "vesktools_curl/webHelperFunctions.h"
 
 namespace {
 
 using qz::vantor::shared::tCURL;
 using vesktest::TargetSim;
+using vesktools::testing::errorConstant;
+using vesktools::testing::lastChannel;
+using vesktools::testing::Raised;
+using vesktools::testing::raised;
 
 constexpr char kDeviceUri[] = "/veskwebs/syncableDevices/pendulo/timekeeper/genericTk";
 constexpr char kDevicePath[] = "syncableDevices/pendulo/timekeeper/genericTk";
@@ -22,32 +26,8 @@ constexpr char kDocument[] =
     R"("coherencyLossCount":0})";
 constexpr char kConfig[] = R"({"devices":[{"uri":"/veskwebs/syncableDevices/pendulo/timekeeper/genericTk"}]})";
 
-struct Raised {
-  int32_t code;
-  std::string detail;
-};
-
-template <typename Call>
-Raised raised(Call call) {
-  try {
-    call();
-  } catch (const qzerr::Exception& e) {
-    return {e.status().code, e.what()};
-  }
-  return {0, ""};
-}
-
-std::string errorConstant(const std::string& detail) {
-  const std::string marker = "\"error_constant\":\"";
-  const size_t start = detail.find(marker);
-  if (start == std::string::npos) return "";
-  return detail.substr(start + marker.size(), detail.find('"', start + marker.size()) - start - marker.size());
-}
-
-std::string channel(const std::string& detail) {
-  const size_t at = detail.find("\"qzjxshared_debug\":");
-  return at == std::string::npos ? detail : detail.substr(at + 19, detail.size() - at - 20);
-}
+// The members of the client's channel object.
+std::string channel(const std::string& detail) { return lastChannel(detail, "qzjxshared_debug"); }
 
 class TCurlAgainstTarget : public ::testing::Test {
  protected:

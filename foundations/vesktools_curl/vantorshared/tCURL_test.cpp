@@ -6,37 +6,15 @@
 
 #include <string>
 
-#include "qzerr/exception.h"
+#include "vesktools_curl/testing/raised.h"
 
 namespace {
 
 using qz::vantor::shared::tCURL;
-
-struct Raised {
-  int32_t code;
-  std::string detail;
-};
-
-template <typename Call>
-Raised raised(Call call) {
-  try {
-    call();
-  } catch (const qzerr::Exception& e) {
-    return {e.status().code, e.what()};
-  }
-  return {0, ""};
-}
-
-std::string after(const std::string& text, const std::string& marker) {
-  const size_t at = text.find(marker);
-  return at == std::string::npos ? "(missing " + marker + " in " + text + ")" : text.substr(at);
-}
-
-std::string errorConstant(const std::string& detail) {
-  const std::string marker = "\"error_constant\":\"";
-  const size_t start = detail.find(marker) + marker.size();
-  return detail.substr(start, detail.find('"', start) - start);
-}
+using vesktools::testing::errorConstant;
+using vesktools::testing::lastChannel;
+using vesktools::testing::Raised;
+using vesktools::testing::raised;
 
 TEST(TCurl, ChecksTheUrlPartsBeforeTouchingTheConnection) {
   struct Case {
@@ -57,8 +35,7 @@ TEST(TCurl, ChecksTheUrlPartsBeforeTouchingTheConnection) {
       const Raised error = raised([&] { upload ? client.put("x", "{}") : client.get("x"); });
       EXPECT_EQ(error.code, c.code);
       EXPECT_EQ(errorConstant(error.detail), c.constant);
-      EXPECT_EQ(after(error.detail, "\"qzjxshared_debug\""),
-                std::string(R"("qzjxshared_debug":{"check failed":")") + c.check + "\"}}");
+      EXPECT_EQ(lastChannel(error.detail, "qzjxshared_debug"), std::string(R"({"check failed":")") + c.check + "\"}");
       EXPECT_NE(error.detail.find(R"("file":"tCURL","line":)"), std::string::npos) << error.detail;
     }
   }
@@ -84,8 +61,8 @@ TEST(TCurl, NamesTheOptionThatCouldNotBeSet) {
     const Raised error = raised([&] { client.get(c.path); });
     EXPECT_EQ(error.code, -411350);
     EXPECT_EQ(errorConstant(error.detail), "kInternalSoftwareError");
-    EXPECT_EQ(after(error.detail, "\"qzjxshared_debug\""),
-              std::string(R"("qzjxshared_debug":{"function":")") + c.function + R"(","CURLcode":43}})");
+    EXPECT_EQ(lastChannel(error.detail, "qzjxshared_debug"),
+              std::string(R"({"function":")") + c.function + R"(","CURLcode":43})");
   }
 }
 
@@ -97,9 +74,8 @@ TEST(TCurl, ReportsAFailedTransferWithTheLibrarysText) {
   const Raised error = raised([&] { client.get("resources"); });
   EXPECT_EQ(error.code, -411361);
   EXPECT_EQ(errorConstant(error.detail), "kInternalSoftwareErrorUnknownNetworkError");
-  const std::string members = after(error.detail, "\"qzjxshared_debug\"");
-  const std::string head =
-      R"("qzjxshared_debug":{"function":"curl_easy_perform","CURLcode":1,"CURLOPT_ERRORBUFFER":")";
+  const std::string members = lastChannel(error.detail, "qzjxshared_debug");
+  const std::string head = R"({"function":"curl_easy_perform","CURLcode":1,"CURLOPT_ERRORBUFFER":")";
   EXPECT_EQ(members.substr(0, head.size()), head) << members;
   EXPECT_GT(members.size(), head.size() + 4) << "no error text";
   EXPECT_NE(members.find("nosuch"), std::string::npos) << members;

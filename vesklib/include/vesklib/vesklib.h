@@ -81,7 +81,7 @@ VESKLIB_EXPORT bool vesklib_SyncDomain_isCoherent(SyncDomainInterface* handle, q
 VESKLIB_EXPORT bool vesklib_SyncDomain_isCoherentSinceLastChecked(SyncDomainInterface* handle,
                                                                   qzerr_Status* status);
 VESKLIB_EXPORT bool vesklib_SyncDomain_isRunning(SyncDomainInterface* handle, qzerr_Status* status);
-VESKLIB_EXPORT bool vesklib_SyncDomain_start(SyncDomainInterface* handle, uint32_t timeout,
+VESKLIB_EXPORT bool vesklib_SyncDomain_start(SyncDomainInterface* handle, uint32_t timeoutInSeconds,
                                              qzerr_Status* status);
 VESKLIB_EXPORT void vesklib_SyncDomain_startV2(SyncDomainInterface* handle, bool saveInitialCoherency,
                                                bool waitToBecomeCoherent, uint32_t timeout_s,

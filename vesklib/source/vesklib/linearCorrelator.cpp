@@ -1,6 +1,5 @@
 #include "vesklib/linearCorrelator.h"
 
-
 #include "qz/qbx/sleepMilliseconds.h"
 #include "qzerr/errorDetail.h"
 #include "vesklib/grandmasterIdentity.h"
@@ -125,7 +124,8 @@ void LinearCorrelator::sample() {
         previous1 = reading1;
         previous2 = reading2;
       }
-      qz::qbx::sleepMilliseconds(regression_->getHistorySize() < maxSampleSize_ ? kFillingIntervalMs : samplingIntervalMs_);
+      const bool filling = regression_->getHistorySize() < maxSampleSize_;
+      qz::qbx::sleepMilliseconds(filling ? kFillingIntervalMs : samplingIntervalMs_);
     }
   } catch (...) {
     keepSamplingFailure();

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <thread>
 
 #include "vesklib/testing/caughtError.h"
 #include "vesklib/testing/fakeTimescale.h"
+#include "vesklib/testing/timestampNanos.h"
 #include "vesktools_timescales/testing/qzqlmStandIn.h"
 
 namespace vesklib {
@@ -15,25 +15,18 @@ namespace {
 
 using testing::caughtError;
 using testing::FakeTimescale;
+using testing::hostNanos;
+using testing::nanosOf;
+using testing::sameTimestamp;
+using testing::timestampOf;
 using vesktools::pendulo::testing::hostFollowsState;
 using vesktools::pendulo::testing::QzqlmStandIn;
 using vesktools::pendulo::testing::StandInBuild;
 
-constexpr int64_t kSecond = 1000000000;
+constexpr int64_t kSecond = testing::kNanosPerSecond;
 // Both fakes follow the host clock; their readings in one sample lie a few
 // microseconds apart, more when the machine is busy.
 constexpr int64_t kTolerance = 5000000;
-
-int64_t nanosOf(const vesklib_Timestamp& t) { return t.seconds * kSecond + t.nanos; }
-
-vesklib_Timestamp timestampOf(int64_t nanos) {
-  return vesklib_Timestamp{nanos / kSecond, static_cast<int32_t>(nanos % kSecond), 0, false};
-}
-
-bool same(const vesklib_Timestamp& a, const vesklib_Timestamp& b) {
-  return a.seconds == b.seconds && a.nanos == b.nanos && a.fractionalNanos == b.fractionalNanos &&
-         a.isNegative == b.isNegative;
-}
 
 template <typename Condition>
 bool eventually(Condition condition) {
@@ -95,7 +88,7 @@ TEST_F(LinearCorrelatorTest, DescribesItselfOnOneSpacedLine) {
 TEST_F(LinearCorrelatorTest, ConvertsBothWaysAlongTheFittedLine) {
   LinearCorrelator correlator("/a", &clock_, &ahead_, 1, 20, 5000);
   correlator.start();
-  const int64_t now = FakeTimescale::hostNanos();
+  const int64_t now = hostNanos();
   // The first call waits for a full window.
   const int64_t forward = nanosOf(correlate(correlator, timestampOf(now), clock_));
   EXPECT_GE(ahead_.reads(), 20u);
@@ -140,6 +133,18 @@ TEST_F(LinearCorrelatorTest, WithoutAWaitTooFewSamplesFail) {
       << error.detail;
 }
 
+// A drift of -100% holds the second clock at its first reading: only the
+// first pair moved both readings, so the window never grows past it.
+TEST_F(LinearCorrelatorTest, OnlyPairsInWhichBothReadingsMovedEnterTheWindow) {
+  FakeTimescale stopped("/c", 5 * kSecond, -kSecond);
+  LinearCorrelator correlator("/a", &clock_, &stopped, 1, 4, 200);
+  correlator.start();
+  const auto error = caughtError([&] { correlate(correlator, {1, 0, 0, false}, clock_); });
+  EXPECT_EQ(-52010, error.code);
+  EXPECT_TRUE(contains(error.detail, R"("historySizeAfterCheck":1,)")) << error.detail;
+  EXPECT_GT(stopped.reads(), 4u);
+}
+
 TEST_F(LinearCorrelatorTest, AFailingClockEndsSamplingUntilTheNextStart) {
   LinearCorrelator correlator("/a", &clock_, &ahead_, 1, 4, 1000);
   ahead_.failFromRead(3);
@@ -155,7 +160,7 @@ TEST_F(LinearCorrelatorTest, AFailingClockEndsSamplingUntilTheNextStart) {
   EXPECT_EQ(-52024, caughtError([&] { correlate(correlator, {1, 0, 0, false}, clock_); }).code);
   ahead_.failFromRead(0);
   correlator.start();
-  const int64_t now = FakeTimescale::hostNanos();
+  const int64_t now = hostNanos();
   EXPECT_NEAR(now + 5 * kSecond, nanosOf(correlate(correlator, timestampOf(now), clock_)), kTolerance);
 }
 
@@ -170,7 +175,7 @@ TEST_F(LinearCorrelatorTest, TheEndedThreadsErrorNeitherLagsNorLeaksIntoTheNextR
     ASSERT_EQ(-52024, caughtError([&] { correlate(correlator, {1, 0, 0, false}, clock_); }).code) << round;
     ahead_.failFromRead(0);
     correlator.start();
-    const int64_t now = FakeTimescale::hostNanos();
+    const int64_t now = hostNanos();
     ASSERT_NEAR(now + 5 * kSecond, nanosOf(correlate(correlator, timestampOf(now), clock_)), kTolerance) << round;
     correlator.stop();
   }
@@ -179,18 +184,18 @@ TEST_F(LinearCorrelatorTest, TheEndedThreadsErrorNeitherLagsNorLeaksIntoTheNextR
 TEST_F(LinearCorrelatorTest, ARestartBeginsWithAnEmptyWindow) {
   LinearCorrelator correlator("/a", &clock_, &ahead_, 1, 10, 5000);
   correlator.start();
-  correlate(correlator, timestampOf(FakeTimescale::hostNanos()), clock_);
+  correlate(correlator, timestampOf(hostNanos()), clock_);
   correlator.stop();
   ahead_.setOffset(10 * kSecond);
   correlator.start();
-  const int64_t now = FakeTimescale::hostNanos();
+  const int64_t now = hostNanos();
   EXPECT_NEAR(now + 10 * kSecond, nanosOf(correlate(correlator, timestampOf(now), clock_)), kTolerance);
 }
 
 TEST_F(LinearCorrelatorTest, AnswersFromTheKeptWindowAfterStop) {
   LinearCorrelator correlator("/a", &clock_, &ahead_, 0, 2, 5000);  // no pause once full
   correlator.start();
-  const int64_t now = FakeTimescale::hostNanos();
+  const int64_t now = hostNanos();
   correlate(correlator, timestampOf(now), clock_);
   correlator.stop();
   EXPECT_FALSE(correlator.isRunning());
@@ -209,8 +214,8 @@ TEST(LinearCorrelatorWithManager, HostFollowingTheRemoteGrandmasterGivesTheIdent
     LinearCorrelator correlator("/a", hostFirst ? &host : &remote, hostFirst ? &remote : &host, 1, 5, 5000);
     correlator.start();
     const vesklib_Timestamp in{1700000000, 123456789, 0, false};
-    EXPECT_TRUE(same(in, correlate(correlator, in, host))) << hostFirst;
-    EXPECT_TRUE(same(in, correlate(correlator, in, remote))) << hostFirst;
+    EXPECT_TRUE(sameTimestamp(in, correlate(correlator, in, host))) << hostFirst;
+    EXPECT_TRUE(sameTimestamp(in, correlate(correlator, in, remote))) << hostFirst;
     EXPECT_TRUE(contains(correlator.toJson(), R"("isSystemTimeSynced" : true })"));
   }
 }
@@ -226,7 +231,7 @@ TEST(LinearCorrelatorWithManager, AnotherGrandmasterOrAPartialLibraryKeepsTheClo
     FakeTimescale remote(kRemoteUri, 5 * kSecond);
     LinearCorrelator correlator("/a", &host, &remote, 1, 5, 5000);
     correlator.start();
-    const int64_t now = FakeTimescale::hostNanos();
+    const int64_t now = hostNanos();
     EXPECT_NEAR(now + 5 * kSecond, nanosOf(correlate(correlator, timestampOf(now), host)), kTolerance);
     EXPECT_TRUE(contains(correlator.toJson(), R"("isSystemTimeSynced" : false })"));
   }

@@ -16,19 +16,20 @@ void LinearRegressionFilterWrapper::addSample(const vesklib_Timestamp& x, const 
 }
 
 void LinearRegressionFilterWrapper::estimate(const vesklib_Timestamp& x, vesklib_Timestamp* y) {
-  Decimal decimalX, decimalY;
-  secondsNanosecondsToDecimal(x, &decimalX);
-  std::lock_guard<std::mutex> lock(mutex_);
-  regression_->estimate(decimalX, &decimalY);
-  decimalToTimestamp(decimalY, y);
+  mapAlongTheLine(&LinearRegressionFilterInterface::estimate, x, y);
 }
 
 void LinearRegressionFilterWrapper::inverseEstimate(const vesklib_Timestamp& y, vesklib_Timestamp* x) {
-  Decimal decimalX, decimalY;
-  secondsNanosecondsToDecimal(y, &decimalY);
+  mapAlongTheLine(&LinearRegressionFilterInterface::inverseEstimate, y, x);
+}
+
+void LinearRegressionFilterWrapper::mapAlongTheLine(Mapping mapping, const vesklib_Timestamp& in,
+                                                    vesklib_Timestamp* out) {
+  Decimal decimalIn, decimalOut;
+  secondsNanosecondsToDecimal(in, &decimalIn);
   std::lock_guard<std::mutex> lock(mutex_);
-  regression_->inverseEstimate(decimalY, &decimalX);
-  decimalToTimestamp(decimalX, x);
+  (regression_.get()->*mapping)(decimalIn, &decimalOut);
+  decimalToTimestamp(decimalOut, out);
 }
 
 }  // namespace vesklib

@@ -31,6 +31,11 @@ class LinearRegressionFilterWrapper {
   void inverseEstimate(const vesklib_Timestamp& y, vesklib_Timestamp* x);
 
  private:
+  using Mapping = void (LinearRegressionFilterInterface::*)(const Decimal& in, Decimal* out) const;
+
+  // One way along the fitted line (estimate or its inverse), under the mutex.
+  void mapAlongTheLine(Mapping mapping, const vesklib_Timestamp& in, vesklib_Timestamp* out);
+
   std::mutex mutex_;
   std::shared_ptr<LinearRegressionFilterInterface> regression_;
 };

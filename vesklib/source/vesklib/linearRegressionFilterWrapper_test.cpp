@@ -3,18 +3,15 @@
 #include <gtest/gtest.h>
 
 #include "vesklib/testing/caughtError.h"
+#include "vesklib/testing/timestampNanos.h"
 
 namespace vesklib {
 namespace {
 
 using testing::caughtError;
+using testing::sameTimestamp;
 
 vesklib_Timestamp at(int64_t seconds, int32_t nanos) { return vesklib_Timestamp{seconds, nanos, 0, false}; }
-
-bool same(const vesklib_Timestamp& a, const vesklib_Timestamp& b) {
-  return a.seconds == b.seconds && a.nanos == b.nanos && a.fractionalNanos == b.fractionalNanos &&
-         a.isNegative == b.isNegative;
-}
 
 TEST(LinearRegressionFilterWrapper, EstimatesBothWaysInTimestamps) {
   LinearRegressionFilterWrapper wrapper(std::make_shared<LinearRegression>(10));
@@ -24,9 +21,9 @@ TEST(LinearRegressionFilterWrapper, EstimatesBothWaysInTimestamps) {
 
   vesklib_Timestamp out{0, 0, 99, true};
   wrapper.estimate(at(1000000002, 0), &out);
-  EXPECT_TRUE(same(at(1000000007, 2), out));
+  EXPECT_TRUE(sameTimestamp(at(1000000007, 2), out));
   wrapper.inverseEstimate(at(1000000007, 2), &out);
-  EXPECT_TRUE(same(at(1000000002, 0), out));
+  EXPECT_TRUE(sameTimestamp(at(1000000002, 0), out));
 }
 
 TEST(LinearRegressionFilterWrapper, ABadRecordChangesNothing) {
@@ -38,7 +35,7 @@ TEST(LinearRegressionFilterWrapper, ABadRecordChangesNothing) {
   const vesklib_Timestamp before{7, 7, 7, false};
   vesklib_Timestamp out = before;
   EXPECT_EQ(-52005, caughtError([&] { wrapper.estimate(at(1, -1), &out); }).code);
-  EXPECT_TRUE(same(before, out));
+  EXPECT_TRUE(sameTimestamp(before, out));
 }
 
 }  // namespace

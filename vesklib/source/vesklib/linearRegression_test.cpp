@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <list>
+#include <string>
+#include <utility>
+
 #include "vesklib/testing/caughtError.h"
 
 namespace vesklib {
@@ -30,14 +35,25 @@ Decimal inverseAt(const LinearRegression& regression, const Decimal& y) {
   return x;
 }
 
-TEST(LinearRegression, NeedsAHistoryOfAtLeastTwo) {
-  for (uint64_t size : {0u, 1u}) {
-    const auto error = caughtError([&] { LinearRegression regression(size); });
-    EXPECT_EQ(-52005, error.code);
-    EXPECT_NE(std::string::npos,
-              error.detail.find(R"({"message":"Max history size needs to be >= 2.","maxHistorySize":)" +
-                                std::to_string(size) + "}"))
-        << error.detail;
+TEST(LinearRegression, RefusesAHistorySizeOutsideItsLimits) {
+  const uint64_t tooLarge = std::numeric_limits<uint64_t>::max();
+  const std::string tooLargeDetail =
+      R"x({"message":"Max history size set greater than system limitations.","offsetsFromStart.max_size()":)x" +
+      std::to_string(std::list<std::pair<Decimal, Decimal>>().max_size()) +
+      R"(,"maxHistorySize":)" + std::to_string(tooLarge) + "}";
+  struct Case {
+    uint64_t size;
+    std::string detail;
+  };
+  const Case cases[] = {
+      {0, R"({"message":"Max history size needs to be >= 2.","maxHistorySize":0})"},
+      {1, R"({"message":"Max history size needs to be >= 2.","maxHistorySize":1})"},
+      {tooLarge, tooLargeDetail},
+  };
+  for (const Case& c : cases) {
+    const auto error = caughtError([&] { LinearRegression regression(c.size); });
+    EXPECT_EQ(-52005, error.code) << c.size;
+    EXPECT_NE(std::string::npos, error.detail.find(c.detail)) << error.detail;
   }
   EXPECT_NO_THROW(LinearRegression(2));
 }

@@ -6,17 +6,14 @@
 
 #include "vesklib/testing/caughtError.h"
 #include "vesklib/testing/fakeTimescale.h"
+#include "vesklib/testing/timestampNanos.h"
 
 namespace vesklib {
 namespace {
 
 using testing::caughtError;
 using testing::FakeTimescale;
-
-bool same(const vesklib_Timestamp& a, const vesklib_Timestamp& b) {
-  return a.seconds == b.seconds && a.nanos == b.nanos && a.fractionalNanos == b.fractionalNanos &&
-         a.isNegative == b.isNegative;
-}
+using testing::sameTimestamp;
 
 class NopCorrelatorTest : public ::testing::Test {
  protected:
@@ -33,7 +30,7 @@ TEST_F(NopCorrelatorTest, ReturnsTheTimestampUnchangedFromEitherTimescale) {
   for (TimescaleInterface* source : {static_cast<TimescaleInterface*>(&a_), static_cast<TimescaleInterface*>(&alsoB)}) {
     vesklib_Timestamp out{};
     correlator_->correlate(&in, source, &out);
-    EXPECT_TRUE(same(in, out)) << source->getUri();
+    EXPECT_TRUE(sameTimestamp(in, out)) << source->getUri();
   }
 }
 
@@ -49,7 +46,7 @@ TEST_F(NopCorrelatorTest, RefusesAForeignTimescaleAndLeavesTheOutputAlone) {
             error.detail.find(R"("qzsyncdomain_debug":{"message":"Source timescale does not match either )"
                               R"(timescale in the correlator."})"))
       << error.detail;
-  EXPECT_TRUE(same(vesklib_Timestamp{9, 9, 9, true}, out));
+  EXPECT_TRUE(sameTimestamp(vesklib_Timestamp{9, 9, 9, true}, out));
 }
 
 TEST_F(NopCorrelatorTest, IsAlwaysRunning) {

@@ -2,23 +2,14 @@
 
 #include <algorithm>
 
-#include "qzerr/errorDetail.h"
 #include "vesklib/jsonString.h"
-#include "vesklib/syncDomainMessages.h"
+#include "vesklib/syncDomainErrors.h"
 #include "vesklib/syncableDeviceInterface.h"
 #include "vesklib/timescaleInterface.h"
 
 namespace vesklib {
 
-using namespace syncDomainText;
-
-namespace {
-
-[[noreturn]] void raiseMissing(const char* key) {
-  QZERR_ERROR(qzerr::kInvalidParameter).channel(kChannel, kMissingParameter).add(key, "nullptr").raise();
-}
-
-}  // namespace
+using namespace syncDomainErrors;
 
 NopSyncDomain::NopSyncDomain(const std::string& uri, TimescaleInterface* timescale) : uri_(uri) {
   if (timescale == nullptr) raiseMissing(kTimescaleKey);
@@ -32,26 +23,12 @@ bool NopSyncDomain::isMember(const std::string& syncableDeviceUri) const {
 }
 
 void NopSyncDomain::addSyncableDevice(SyncableDeviceInterface* device) {
-  if (device == nullptr) raiseMissing("device");
-  if (running_) {
-    QZERR_ERROR(qzerr::kInvalidStateTransition)
-        .channel(kChannel, kAddWhileRunning)
-        .add("isDomainRunning", true)
-        .add("syncDomainUri", uri_)
-        .add("syncableDeviceUri", device->getUri())
-        .raise();
-  }
+  checkMayAdd(*this, device);
   if (!isMember(device->getUri())) members_.push_back(device);
 }
 
 bool NopSyncDomain::isCoherent() {
-  if (!running_) {
-    QZERR_ERROR(qzerr::kInvalidStateTransition)
-        .channel(kChannel, kQueryWhileStopped)
-        .add("isDomainRunning", false)
-        .add("syncDomainUri", uri_)
-        .raise();
-  }
+  checkMayQuery(*this);
   return coherent_;
 }
 
@@ -61,16 +38,7 @@ bool NopSyncDomain::start(uint32_t timeoutInSeconds) {
 }
 
 void NopSyncDomain::startV2(bool, bool, uint32_t) {
-  if (running_) {
-    QZERR_ERROR(qzerr::kInvalidStateTransition)
-        .channel(kChannel, kAlreadyRunning)
-        .add("isDomainRunning", true)
-        .add("syncDomainUri", uri_)
-        .raise();
-  }
-  if (members_.empty()) {
-    QZERR_ERROR(qzerr::kResourceNotInitialized).channel(kChannel, kNoMembers).add("syncDomainUri", uri_).raise();
-  }
+  checkMayStart(*this, !members_.empty());
   running_ = coherent_ = true;
 }
 

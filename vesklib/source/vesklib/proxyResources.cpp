@@ -119,7 +119,9 @@ std::string readRemoteHost(const std::string& json, const char* source) {
         .raise();
   }
   CppJson::requireObject(params);
-  const JsonObjectView paramsView{params, json};
+  // A wrong kind names the object searched, which is "params" here.
+  const std::string paramsText = CppJson::print(params);
+  const JsonObjectView paramsView{params, paramsText};
   const cJSON* remoteHost = findMember(paramsView, "remoteHost");
   if (remoteHost == nullptr) {
     QZERR_ERROR(qzerr::kInvalidParameter)

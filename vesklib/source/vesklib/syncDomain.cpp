@@ -6,7 +6,7 @@
 #include "qz/qbx/sleepMilliseconds.h"
 #include "qzerr/errorDetail.h"
 #include "vesklib/jsonString.h"
-#include "vesklib/syncDomainMessages.h"
+#include "vesklib/syncDomainErrors.h"
 #include "vesklib/syncDomainTasks.h"
 #include "vesklib/syncableDeviceInterface.h"
 #include "vesklib/timescaleInterface.h"
@@ -14,7 +14,7 @@
 
 namespace vesklib {
 
-using namespace syncDomainText;
+using namespace syncDomainErrors;
 
 namespace {
 
@@ -30,10 +30,6 @@ constexpr char kZeroTimeout[] = "Please provide a non-zero timeout for starting 
 constexpr std::chrono::milliseconds kCheckTimeout{10000};
 constexpr int64_t kDescriptionLimit_ns = 9'999'999'999;
 constexpr uint32_t kPollInterval_ms = 50;
-
-[[noreturn]] void raiseMissing(const char* key) {
-  QZERR_ERROR(qzerr::kInvalidParameter).channel(kChannel, kMissingParameter).add(key, "nullptr").raise();
-}
 
 void sleepPollInterval() { qz::qbx::sleepMilliseconds(kPollInterval_ms); }
 
@@ -91,15 +87,7 @@ bool SyncDomain::isMember(const std::string& syncableDeviceUri) const {
 }
 
 void SyncDomain::addSyncableDevice(SyncableDeviceInterface* device) {
-  if (device == nullptr) raiseMissing("device");
-  if (running_) {
-    QZERR_ERROR(qzerr::kInvalidStateTransition)
-        .channel(kChannel, kAddWhileRunning)
-        .add("isDomainRunning", true)
-        .add("syncDomainUri", uri_)
-        .add("syncableDeviceUri", device->getUri())
-        .raise();
-  }
+  checkMayAdd(*this, device);
   // The entry goes in first so that a device that took the requirements is
   // always a member, and so always cleared by the destructor.
   const auto [entry, added] = members_.emplace(device->getUri(), Member{device, false, false, 0, 0});
@@ -113,7 +101,7 @@ void SyncDomain::addSyncableDevice(SyncableDeviceInterface* device) {
 }
 
 bool SyncDomain::isCoherent() {
-  throwIfNotRunning();
+  checkMayQuery(*this);
   if (!coherent_) return false;
   for (const Answer& answer : checkMembersCoherencyWithin10s()) {
     const Member& member = *answer.member;
@@ -127,7 +115,7 @@ bool SyncDomain::isCoherent() {
 }
 
 bool SyncDomain::isCoherentSinceLastChecked() {
-  throwIfNotRunning();
+  checkMayQuery(*this);
   const Answers answers = checkMembersCoherencyWithin10s();
   const bool unchanged = std::all_of(answers.begin(), answers.end(), [](const Answer& answer) {
     return answer.state.isCoherent && answer.member->lastIsCoherent &&
@@ -146,16 +134,7 @@ bool SyncDomain::start(uint32_t timeoutInSeconds) {
 }
 
 void SyncDomain::startV2(bool saveInitialCoherency, bool waitToBecomeCoherent, uint32_t timeout_s) {
-  if (running_) {
-    QZERR_ERROR(qzerr::kInvalidStateTransition)
-        .channel(kChannel, kAlreadyRunning)
-        .add("isDomainRunning", true)
-        .add("syncDomainUri", uri_)
-        .raise();
-  }
-  if (members_.empty()) {
-    QZERR_ERROR(qzerr::kResourceNotInitialized).channel(kChannel, kNoMembers).add("syncDomainUri", uri_).raise();
-  }
+  checkMayStart(*this, !members_.empty());
   if (waitToBecomeCoherent && !saveInitialCoherency) {
     QZERR_ERROR(qzerr::kFeatureUnsupported)
         .channel(kChannel, kWaitWithoutSaving)
@@ -212,15 +191,6 @@ void SyncDomain::saveCoherency(const Answers& answers) {
     member.initialIsCoherent = member.lastIsCoherent = answer.state.isCoherent;
     member.initialCoherencyLossCount = member.lastCoherencyLossCount = answer.state.coherencyLossCount;
   }
-}
-
-void SyncDomain::throwIfNotRunning() const {
-  if (running_) return;
-  QZERR_ERROR(qzerr::kInvalidStateTransition)
-      .channel(kChannel, kQueryWhileStopped)
-      .add("isDomainRunning", false)
-      .add("syncDomainUri", uri_)
-      .raise();
 }
 
 SyncDomain::Answers SyncDomain::checkMembersCoherencyWithin10s() {

@@ -74,7 +74,6 @@ class SyncDomain : public SyncDomainInterface {
   Answers checkMembersCoherencyWithin10s();
   void waitForCoherency(uint32_t timeout_s);
   void saveCoherency(const Answers& answers);
-  void throwIfNotRunning() const;
   std::string describeMembers();
   void handOver(const std::shared_ptr<TaskBase>& task);
   void forgetFinishedTasks();

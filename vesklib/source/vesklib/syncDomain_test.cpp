@@ -278,6 +278,24 @@ TEST_F(SyncDomainTest, GrownLossCountFlipsBothCoherencyQuestions) {
   EXPECT_TRUE(domain_->isCoherent());
 }
 
+// A check that fails stores nothing: not the flag, not the answers of the
+// members that did answer.
+TEST_F(SyncDomainTest, FailedCheckLeavesFlagAndLastValuesAsTheyWere) {
+  addBoth();
+  ASSERT_TRUE(domain_->start(5));
+  a_.setAnswer(true, 1);
+  b_.setFailure(FakeCall::isCoherent, FakeFailure::qzerrError);
+
+  EXPECT_EQ(caughtError([&] { domain_->isCoherentSinceLastChecked(); }).code, -52024);
+  EXPECT_EQ(caughtError([&] { domain_->isCoherent(); }).code, -52024);
+
+  b_.setFailure(FakeCall::isCoherent, FakeFailure::none);
+  a_.setAnswer(true, 0);
+  EXPECT_TRUE(domain_->isCoherent());
+  a_.setAnswer(true, 1);
+  EXPECT_FALSE(domain_->isCoherentSinceLastChecked());
+}
+
 TEST_F(SyncDomainTest, StopKeepsTheFlagButRefusesCoherencyQuestions) {
   addBoth();
   ASSERT_TRUE(domain_->start(5));

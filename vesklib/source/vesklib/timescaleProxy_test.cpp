@@ -39,12 +39,7 @@ constexpr char kTimeMessage[] = "Encountered error getting time from qztimestamp
 auto fields(const vesklib_Timestamp& t) { return std::make_tuple(t.seconds, t.nanos, t.fractionalNanos, t.isNegative); }
 
 timestampService::Timestamp reading(int64_t seconds, int32_t nanos) {
-  timestampService::Timestamp t;
-  t.__set_seconds(seconds);
-  t.__set_nanos(nanos);
-  t.__set_fractionalNanos(3);
-  t.__set_isNegative(true);
-  return t;
+  return testing::wireTimestamp(seconds, nanos, 3, true);
 }
 
 TimestampDaemonBehaviour daemon(std::optional<int32_t> apiVersion) {

@@ -169,8 +169,8 @@ bool vesklib_SyncDomain_isRunning(SyncDomainInterface* handle, qzerr_Status* sta
   return frame::access(status, VESKLIB_ARGS({"handle", handle}), [&] { return handle->isRunning(); });
 }
 
-bool vesklib_SyncDomain_start(SyncDomainInterface* handle, uint32_t timeout, qzerr_Status* status) {
-  return frame::call(status, VESKLIB_ARGS({"handle", handle}), [&] { return handle->start(timeout); });
+bool vesklib_SyncDomain_start(SyncDomainInterface* handle, uint32_t timeoutInSeconds, qzerr_Status* status) {
+  return frame::call(status, VESKLIB_ARGS({"handle", handle}), [&] { return handle->start(timeoutInSeconds); });
 }
 
 void vesklib_SyncDomain_startV2(SyncDomainInterface* handle, bool saveInitialCoherency, bool waitToBecomeCoherent,

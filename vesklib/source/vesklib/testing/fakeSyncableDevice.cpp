@@ -68,6 +68,12 @@ void FakeSyncableDevice::setFailure(FakeCall call, FakeFailure failure) {
   failures_[index(call)] = failure;
 }
 
+int FakeSyncableDevice::callsOtherThanGetUri() const {
+  int total = 0;
+  for (const auto& count : calls_) total += count.load();
+  return total - calls(FakeCall::getUri);
+}
+
 std::string FakeSyncableDevice::lastRequirements() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return lastRequirements_;

@@ -48,6 +48,9 @@ class FakeSyncableDevice : public SyncableDeviceInterface {
   void setFailure(FakeCall call, FakeFailure failure);
 
   int calls(FakeCall call) const { return calls_[static_cast<size_t>(call)].load(); }
+  // All calls but those of getUri: what a domain that never talks to its
+  // devices must leave at 0.
+  int callsOtherThanGetUri() const;
   // Calls of isCoherent and toJson that have begun and not yet returned.
   int callsInProgress() const { return inProgress_.load(); }
   std::string lastRequirements() const;

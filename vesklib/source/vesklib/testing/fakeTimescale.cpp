@@ -1,14 +1,9 @@
 #include "vesklib/testing/fakeTimescale.h"
 
-#include <ctime>
-
 #include "qzerr/errorDetail.h"
+#include "vesklib/testing/timestampNanos.h"
 
 namespace vesklib::testing {
-
-namespace {
-constexpr int64_t kNanosPerSecond = 1000000000;
-}
 
 FakeTimescale::FakeTimescale(std::string uri, int64_t offsetNanos, int64_t driftPpb)
     : uri_(std::move(uri)), startNanos_(hostNanos()), driftPpb_(driftPpb), offsetNanos_(offsetNanos) {}
@@ -24,12 +19,6 @@ void FakeTimescale::release() {
     held_ = false;
   }
   released_.notify_all();
-}
-
-int64_t FakeTimescale::hostNanos() {
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  return static_cast<int64_t>(now.tv_sec) * kNanosPerSecond + now.tv_nsec;
 }
 
 int64_t FakeTimescale::atHostNanos(int64_t hostNanos) const {
@@ -51,8 +40,7 @@ void FakeTimescale::getTime(vesklib_Timestamp* timestamp) {
         .add("read", read)
         .raise();
   }
-  const int64_t nanos = atHostNanos(hostNanos());
-  *timestamp = vesklib_Timestamp{nanos / kNanosPerSecond, static_cast<int32_t>(nanos % kNanosPerSecond), 0, false};
+  *timestamp = timestampOf(atHostNanos(hostNanos()));
 }
 
 }  // namespace vesklib::testing

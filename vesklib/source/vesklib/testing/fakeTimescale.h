@@ -28,9 +28,8 @@ class FakeTimescale final : public TimescaleInterface {
   void release();
   uint64_t reads() const { return reads_; }
 
-  // The line at a host time, without a read.
+  // The line at a host time (testing::hostNanos), without a read.
   int64_t atHostNanos(int64_t hostNanos) const;
-  static int64_t hostNanos();
 
   const std::string& getUri() const noexcept override { return uri_; }
   void getTime(vesklib_Timestamp* timestamp) override;

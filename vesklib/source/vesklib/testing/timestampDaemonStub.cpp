@@ -1,7 +1,9 @@
 #include "vesklib/testing/timestampDaemonStub.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <ctime>
+#include <list>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -25,18 +27,23 @@ using apache::thrift::protocol::TProtocol;
 timestampService::Timestamp hostClock() {
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
-  timestampService::Timestamp reading;
-  reading.__set_seconds(now.tv_sec);
-  reading.__set_nanos(static_cast<int32_t>(now.tv_nsec));
-  reading.__set_fractionalNanos(0);
-  reading.__set_isNegative(false);
-  return reading;
+  return wireTimestamp(now.tv_sec, static_cast<int32_t>(now.tv_nsec), 0, false);
 }
 
 }  // namespace
 
-// Owns the listener, the accepting thread and one thread per connection; the
-// handler asks it for the behaviour of each request.
+timestampService::Timestamp wireTimestamp(int64_t seconds, int32_t nanos, int32_t fractionalNanos,
+                                          bool isNegative) {
+  timestampService::Timestamp reading;
+  reading.__set_seconds(seconds);
+  reading.__set_nanos(nanos);
+  reading.__set_fractionalNanos(fractionalNanos);
+  reading.__set_isNegative(isNegative);
+  return reading;
+}
+
+// Owns the listener, the accepting thread and one thread per open connection;
+// the handler asks it for the behaviour of each request.
 class TimestampDaemonStub::Server {
  public:
   enum class Request { getApiVersion, getTime, getTimeAndCurrentTimescales };
@@ -62,7 +69,16 @@ class TimestampDaemonStub::Server {
   TimestampDaemonBehaviour arrived(Request request, int32_t id);
 
  private:
+  // A thread serving one connection; `finished` is set as its last act.
+  struct Connection {
+    std::thread thread;
+    std::atomic<bool> finished{false};
+  };
+
   void acceptConnections();
+  // Joins the threads of connections that ended: a long-running daemon must
+  // not keep one for every connection it ever served.
+  void joinFinishedConnections();
   void serve(std::shared_ptr<apache::thrift::transport::TTransport> socket);
 
   mutable std::mutex mutex_;
@@ -71,7 +87,7 @@ class TimestampDaemonStub::Server {
   TimestampDaemonBehaviour behaviour_;
   TimestampDaemonCounts counts_;
   std::shared_ptr<apache::thrift::transport::TServerSocket> listener_;
-  std::vector<std::thread> connections_;  // the accepting thread's alone until it ends
+  std::list<Connection> connections_;  // the accepting thread's alone until it ends
   std::thread acceptor_;
 };
 
@@ -171,7 +187,7 @@ TimestampDaemonStub::Server::~Server() {
   listener_->interrupt();
   listener_->interruptChildren();
   acceptor_.join();
-  for (std::thread& connection : connections_) connection.join();
+  for (Connection& connection : connections_) connection.thread.join();
   listener_->close();
 }
 
@@ -206,7 +222,24 @@ void TimestampDaemonStub::Server::acceptConnections() {
       std::lock_guard<std::mutex> lock(mutex_);
       ++counts_.connections;
     }
-    connections_.emplace_back([this, socket] { serve(socket); });
+    joinFinishedConnections();
+    // The list's elements stay where they are, so the thread may point at its own.
+    Connection& connection = connections_.emplace_back();
+    connection.thread = std::thread([this, socket, &connection] {
+      serve(socket);
+      connection.finished = true;
+    });
+  }
+}
+
+void TimestampDaemonStub::Server::joinFinishedConnections() {
+  for (auto it = connections_.begin(); it != connections_.end();) {
+    if (!it->finished) {
+      ++it;
+      continue;
+    }
+    it->thread.join();
+    it = connections_.erase(it);
   }
 }
 

@@ -39,6 +39,10 @@ struct TimestampDaemonBehaviour {
   std::chrono::milliseconds replyDelay{0};
 };
 
+// A reading as the daemon sends it.
+timestampService::Timestamp wireTimestamp(int64_t seconds, int32_t nanos, int32_t fractionalNanos,
+                                          bool isNegative);
+
 struct TimestampDaemonCounts {
   int connections = 0;
   int getApiVersion = 0;

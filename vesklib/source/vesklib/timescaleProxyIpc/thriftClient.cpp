@@ -54,7 +54,15 @@ void TimescaleProxyThriftClient::open() {
   socket_->setSendTimeout(kSocketTimeoutMs);
 }
 
-void TimescaleProxyThriftClient::close() { transport_->close(); }
+void TimescaleProxyThriftClient::close() {
+  transport_->close();
+  // The buffered transport keeps what it read and did not use (the rest of a
+  // reply that failed to parse) across a close; the next connection's reply
+  // must not be read behind it.
+  uint32_t unread = 0;
+  transport_->borrow(nullptr, &unread);
+  transport_->consume(unread);
+}
 
 void TimescaleProxyThriftClient::getTime(vesklib_Timestamp* timestamp, std::string* uri) {
   timestampService::TimestampInfo reading;

@@ -1,7 +1,8 @@
 // TimescaleProxyThriftClient: the Thrift connection to one time-stamp daemon:
 // a TCP socket, a buffered transport and the binary protocol under the
 // generated timestampService client. Construction opens nothing; open()
-// connects within 5000 ms and gives every later receive and send 5000 ms.
+// connects within 5000 ms and gives every later receive and send 5000 ms;
+// close() also drops whatever the connection left unread.
 #pragma once
 
 #include <cstdint>

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include <thrift/TApplicationException.h>
+#include <thrift/protocol/TProtocolException.h>
 #include <thrift/transport/TTransportException.h>
 
 #include "vesklib/testing/rawThriftResponder.h"
@@ -25,6 +26,7 @@ namespace {
 
 using apache::thrift::TApplicationException;
 using apache::thrift::protocol::TProtocol;
+using apache::thrift::protocol::TProtocolException;
 using apache::thrift::transport::TTransportException;
 using testing::RawThriftResponder;
 using testing::TimestampDaemonBehaviour;
@@ -36,21 +38,12 @@ constexpr vesklib_Timestamp kUntouched{-1, -1, -1, true};
 
 auto fields(const vesklib_Timestamp& t) { return std::make_tuple(t.seconds, t.nanos, t.fractionalNanos, t.isNegative); }
 
-timestampService::Timestamp daemonReading() {
-  timestampService::Timestamp reading;
-  reading.__set_seconds(-4000000000);
-  reading.__set_nanos(999999999);
-  reading.__set_fractionalNanos(7);
-  reading.__set_isNegative(true);
-  return reading;
-}
-
 TimestampDaemonBehaviour daemon(std::optional<int32_t> apiVersion) {
   TimestampDaemonBehaviour behaviour;
   behaviour.apiVersion = apiVersion;
   behaviour.readUri = "/veskwebs/timescales/pendulo/tr1/gm1";
   behaviour.timescaleUris = {"/a", "/b"};
-  behaviour.clock = daemonReading;
+  behaviour.clock = [] { return testing::wireTimestamp(-4000000000, 999999999, 7, true); };
   return behaviour;
 }
 
@@ -244,6 +237,29 @@ TEST(ThriftClient, ReadsWhatItKnowsOfAReadingAndSkipsTheRest) {
     EXPECT_EQ(fields(timestamp), fields(c.expected));
     EXPECT_EQ(uri, c.uri);
   }
+}
+
+// The first answer fails to parse at its first word and has a whole reply
+// behind it; after close() that reply is gone, and the next connection's is read.
+TEST(ThriftClient, ClosingDropsWhatTheConnectionLeftUnread) {
+  const auto readingOf = [](int64_t seconds) {
+    return reply("getTime", [&](TProtocol& p) { writeReading(p, [&](TProtocol& r) { writeI64(r, 1, seconds); }); });
+  };
+  int answers = 0;
+  RawThriftResponder responder(kHost, kPort, [&](const std::string&) {
+    const std::string badVersion("\x80\x02\x00\x02", 4);
+    return RawThriftResponder::Answer{++answers == 1 ? badVersion + readingOf(666) : readingOf(42)};
+  });
+  TimescaleProxyThriftClient client(kHost, kPort);
+  vesklib_Timestamp timestamp = kUntouched;
+  std::string uri;
+  client.open();
+  EXPECT_THROW(client.getTime(&timestamp, &uri), TProtocolException);
+  client.close();
+  client.open();
+  client.getTime(&timestamp, &uri);
+  EXPECT_EQ(timestamp.seconds, 42);
+  EXPECT_EQ(responder.connections(), 2);
 }
 
 // A listener whose queue of unaccepted connections is full: the kernel drops

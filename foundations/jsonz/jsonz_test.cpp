@@ -1,6 +1,7 @@
 #include "jsonz/jsonz.h"
 
 #include <clocale>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -78,8 +79,7 @@ TEST(JsonzWriter, FormatsEveryKindOfValue) {
 }
 
 TEST(JsonzWriter, RefusesAnItemLargerThanTheFreeRoom) {
-  Buffer fits("{}", 16);
-  EXPECT_NE(jsonz_addString(fits.last, "k", "12345"), nullptr);  // "k":"12345" = 11 ... plus 1 below
+  // 16 bytes hold {}, its NUL and the end mark: 12 bytes are free.
   Buffer exact("{}", 16);
   EXPECT_NE(jsonz_addString(exact.last, "k", "123456"), nullptr);  // 12 bytes
   EXPECT_EQ(exact.text(), R"({"k":"123456"})");
@@ -206,13 +206,19 @@ TEST(JsonzReader, GetIntConvertsLikePercentIAndTruncates) {
   for (const Case& c : cases) EXPECT_EQ(jsonz_getInt(c.text, -1, nullptr), c.expected) << c.text;
 }
 
+// Under the decimal-comma locale the build made for this test.
 TEST(JsonzReader, GetIntReadsDecimalPointsUnderACommaLocale) {
-  const char* previous = setlocale(LC_NUMERIC, nullptr);
-  std::string saved = previous ? previous : "C";
-  if (setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr && setlocale(LC_NUMERIC, "fr_FR.UTF-8") == nullptr)
-    GTEST_SKIP() << "no locale with a decimal comma installed";
-  EXPECT_EQ(jsonz_getInt("2.7", -1, nullptr), 2);
+  const std::string saved = setlocale(LC_NUMERIC, nullptr);
+  setenv("LOCPATH", JSONZ_TEST_LOCALE_PATH, 1);
+  const bool commaLocale = setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+  if (commaLocale) {
+    EXPECT_STREQ(localeconv()->decimal_point, ",");
+    EXPECT_EQ(jsonz_getInt("2.7", -1, nullptr), 2);
+    EXPECT_EQ(jsonz_getInt("-1.5e1", -1, nullptr), -15);
+  }
   setlocale(LC_NUMERIC, saved.c_str());
+  unsetenv("LOCPATH");
+  EXPECT_TRUE(commaLocale) << "no de_DE.UTF-8 under " << JSONZ_TEST_LOCALE_PATH;
 }
 
 TEST(JsonzReader, GetBool) {

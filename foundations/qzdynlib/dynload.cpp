@@ -20,17 +20,22 @@ std::string takeLoaderError() {
   return text == nullptr ? std::string() : std::string(text);
 }
 
-// Writes the channel object and the loader's message after the site members
-// that the error already put into `status`.
-void addFailureDetail(qzerr_Status* status, const char* debug, const char* key, const char* value,
-                      const std::string& loaderError) {
-  jsonz_GrowHandler grow = qzerr_growHandler(status);
-  char* position = qzerr_openJsonObject(qzerr_reserveJson(status, 2), kChannel, &grow);
-  position = qzerr_addJsonString(position, "debug", debug, &grow);
-  position = qzerr_addJsonString(position, key, textOrEmpty(value), &grow);
-  position = qzerr_openJsonObject(qzerr_closeJsonObject(position), "internal_error", &grow);
-  position = qzerr_addJsonString(position, "api", "dlerror", &grow);
-  qzerr_addJsonString(position, "string", loaderError.c_str(), &grow);
+// Reports a failed open or lookup at `site`: the channel object with the
+// value asked for, then the loader's message, which is cleared afterwards.
+// The detail is written only when the status takes the code.
+void reportFailure(qzerr_Status* status, const qzerr_ErrorSite& site, const char* debug, const char* key,
+                   const char* value) {
+  const std::string loaderError = takeLoaderError();
+  if (qzerr::ErrorDetail(status, qzerr::kInvalidParameter.code, site).taken()) {
+    jsonz_GrowHandler grow = qzerr_growHandler(status);
+    char* position = qzerr_openJsonObject(qzerr_reserveJson(status, 2), kChannel, &grow);
+    position = qzerr_addJsonString(position, "debug", debug, &grow);
+    position = qzerr_addJsonString(position, key, textOrEmpty(value), &grow);
+    position = qzerr_openJsonObject(qzerr_closeJsonObject(position), "internal_error", &grow);
+    position = qzerr_addJsonString(position, "api", "dlerror", &grow);
+    qzerr_addJsonString(position, "string", loaderError.c_str(), &grow);
+  }
+  dlerror();
 }
 
 int callFormatHook(char* buffer, size_t size, const char* format, ...) {
@@ -46,25 +51,19 @@ int callFormatHook(char* buffer, size_t size, const char* format, ...) {
 void* qzdynlib_load(const char* path, int flags, qzerr_Status* status) {
   if (status->code < 0) return nullptr;
   void* handle = dlopen(path, flags);
-  if (handle != nullptr) return handle;
-  const std::string loaderError = takeLoaderError();
-  if (QZERR_STATUS_ERROR(status, qzerr::kInvalidParameter).taken()) {
-    addFailureDetail(status, "failed to qzdynlib_load library", "path", path, loaderError);
+  if (handle == nullptr) {
+    reportFailure(status, QZERR_SITE(qzerr::kInvalidParameter), "failed to qzdynlib_load library", "path", path);
   }
-  dlerror();
-  return nullptr;
+  return handle;
 }
 
 void* qzdynlib_getSymbol(void* handle, const char* name, qzerr_Status* status) {
   if (status->code < 0) return nullptr;
   void* address = dlsym(handle, name);
-  if (address != nullptr) return address;
-  const std::string loaderError = takeLoaderError();
-  if (QZERR_STATUS_ERROR(status, qzerr::kInvalidParameter).taken()) {
-    addFailureDetail(status, "failed to get symbol", "qzdynlib_symbol", name, loaderError);
+  if (address == nullptr) {
+    reportFailure(status, QZERR_SITE(qzerr::kInvalidParameter), "failed to get symbol", "qzdynlib_symbol", name);
   }
-  dlerror();
-  return nullptr;
+  return address;
 }
 
 void qzdynlib_unload(void* handle) { dlclose(handle); }

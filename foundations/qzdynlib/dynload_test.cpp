@@ -10,6 +10,7 @@
 
 #include "qzerr/errorDetail.h"
 #include "qzsdbg/debugLines.h"
+#include "testing/testStatus.h"
 
 namespace {
 
@@ -19,13 +20,7 @@ constexpr int kFlags = RTLD_NOW | RTLD_GLOBAL;
 
 using Twice = int (*)(int);
 
-// A status that releases its detail when the test ends.
-struct TestStatus {
-  qzerr_Status status = qzerr_freshStatus();
-  ~TestStatus() { qzerr_releaseJson(&status); }
-  qzerr_Status* get() { return &status; }
-  std::string json() const { return status.json == nullptr ? std::string() : status.json; }
-};
+using vesk::testing::TestStatus;
 
 using Json = std::unique_ptr<cJSON, decltype(&cJSON_Delete)>;
 
@@ -53,7 +48,7 @@ bool isLoadedNow(const char* path) {
 // message.
 void expectFailureDetail(const TestStatus& status, const char* debug, const char* key, const std::string& value,
                          const std::string& loaderMentions) {
-  EXPECT_EQ(status.status.code, -52005);
+  EXPECT_EQ(status.code(), -52005);
   const Json detail = parse(status.json());
   ASSERT_NE(detail, nullptr) << status.json();
   EXPECT_EQ(memberNames(detail.get()),
@@ -105,8 +100,8 @@ TEST(QzdynlibLoad, LibraryLoadsAndItsFunctionIsCalled) {
   auto twice = reinterpret_cast<Twice>(qzdynlib_getSymbol(handle, name, status.get()));
   ASSERT_NE(twice, nullptr) << status.json();
   EXPECT_EQ(twice(21), 42);
-  EXPECT_EQ(status.status.code, 0);
-  EXPECT_EQ(status.status.json, nullptr);
+  EXPECT_EQ(status.code(), 0);
+  EXPECT_EQ(status->json, nullptr);
   qzdynlib_unload(handle);
 }
 
@@ -119,7 +114,7 @@ TEST(QzdynlibLoad, AnEarlierErrorStopsEverything) {
   EXPECT_EQ(qzdynlib_load(kTestLibrary, kFlags, status.get()), nullptr);
   EXPECT_FALSE(isLoadedNow(kTestLibrary));  // dlopen was not called
   EXPECT_EQ(qzdynlib_getSymbol(RTLD_DEFAULT, "qzdynlib_load", status.get()), nullptr);
-  EXPECT_EQ(status.status.code, -52024);
+  EXPECT_EQ(status.code(), -52024);
   EXPECT_EQ(status.json(), before);
 }
 

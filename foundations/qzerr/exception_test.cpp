@@ -82,16 +82,29 @@ TEST(Exception, WhatIsTheDetailOrEmpty) {
   }
 }
 
-TEST(Exception, MergingIntoAStatusTakesTheBufferOrCopiesIt) {
+bool foreignGrow(qzerr_Status* status, int32_t size) { return qzerr_growJsonBuffer(status, size); }
+
+TEST(Exception, TakesTheBufferOfTheSameGrowAndCopiesAnyOther) {
   TestStatus source;
   QZERR_STATUS_ERROR(source.get(), qzerr::kOsFault);
+  const std::string text = source.json();
   qzerr::Exception error(source.get());
   EXPECT_EQ(source->json, nullptr);  // moved into the exception
+  EXPECT_EQ(error.what(), text);
+
+  TestStatus foreign(foreignGrow);
+  EXPECT_TRUE(qzerr_mergeStatus(foreign.get(), error.mutableStatus()));
+  EXPECT_EQ(foreign.json(), text);
+  EXPECT_EQ(error.what(), text);  // copied: both keep a buffer
+  const qzerr::Exception fromForeign(foreign.get());
+  EXPECT_EQ(foreign.json(), text);
+  EXPECT_EQ(fromForeign.what(), text);
+
   TestStatus target;
   EXPECT_TRUE(qzerr_mergeStatus(target.get(), error.mutableStatus()));
+  EXPECT_EQ(target.json(), text);
   EXPECT_EQ(error.status().json, nullptr);
   EXPECT_STREQ(error.what(), "");
-  EXPECT_EQ(target->code, -52008);
 }
 
 TEST(ScopedStatus, ThrowsANegativeCodeAtTheEndOfItsScope) {

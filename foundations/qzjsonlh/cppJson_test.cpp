@@ -1,42 +1,70 @@
 #include "qzjsonlh/cppJson.h"
 
+#include <cstdlib>
 #include <functional>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "qzerr/exception.h"
+#include "testing/raised.h"
 
 namespace {
 
+using vesk::testing::errorConstant;
+using vesk::testing::raised;
+
 // The code and error constant a call raises, or {0, ""} when it does not.
 template <typename Call>
-std::pair<int32_t, std::string> raised(Call call) {
-  try {
-    call();
-  } catch (const qzerr::Exception& e) {
-    const std::string text = e.what();
-    const size_t start = text.find(':') + 2;
-    return {e.status().code, text.substr(start, text.find('"', start) - start)};
-  }
-  return {0, ""};
+std::pair<int32_t, std::string> codeAndConstant(Call call) {
+  const vesk::testing::Raised error = raised(call);
+  return {error.code, errorConstant(error.detail)};
 }
+
+// Counts the blocks cJSON holds while it lives, so that a tree left behind
+// shows in every build, not only under the leak checker.
+class CountedAllocations {
+ public:
+  CountedAllocations() {
+    live_ = 0;
+    cJSON_Hooks hooks{allocate, release};
+    cJSON_InitHooks(&hooks);
+  }
+  ~CountedAllocations() { cJSON_InitHooks(nullptr); }
+  static int live() { return live_; }
+
+ private:
+  static void* allocate(size_t size) {
+    ++live_;
+    return malloc(size);
+  }
+  static void release(void* block) {
+    if (block != nullptr) --live_;
+    free(block);
+  }
+  static int live_;
+};
+int CountedAllocations::live_ = 0;
 
 TEST(CppJson, ParsesOneValueAndIgnoresWhatFollows) {
   CppJson json(R"({"a":1} trailing)");
   ASSERT_NE(json.get(), nullptr);
-  EXPECT_EQ(raised([] { CppJson empty(""); }), std::make_pair(-52005, std::string("jsonErrorsInvalidJSON")));
+  EXPECT_EQ(codeAndConstant([] { CppJson empty(""); }), std::make_pair(-52005, std::string("jsonErrorsInvalidJSON")));
 }
 
 TEST(CppJson, ParseReplacesTheHeldTreeAndAFailureLeavesItEmpty) {
+  CountedAllocations counted;
   CppJson json("[1]");
-  json.parse("[2]");  // the first tree is freed (LeakSanitizer checks it)
+  const int oneTree = counted.live();
+  json.parse("[2]");
+  EXPECT_EQ(counted.live(), oneTree);  // the first tree was freed
   EXPECT_EQ(cJSON_GetArrayItem(json.get(), 0)->valueint, 2);
-  EXPECT_EQ(raised([&] { json.parse("{"); }).first, -52005);
+  EXPECT_EQ(raised([&] { json.parse("{"); }).code, -52005);
   EXPECT_EQ(json.get(), nullptr);
+  EXPECT_EQ(counted.live(), 0);
 }
 
 TEST(CppJson, ReleaseHandsOverAndResetFrees) {
+  CountedAllocations counted;
   cJSON* tree = nullptr;
   {
     CppJson json("[1]");
@@ -44,9 +72,11 @@ TEST(CppJson, ReleaseHandsOverAndResetFrees) {
     EXPECT_EQ(json.get(), nullptr);
   }
   EXPECT_TRUE(CppJson::isArray(tree));
+  EXPECT_GT(counted.live(), 0);
   CppJson owner(tree);
   owner.reset(nullptr);
   EXPECT_EQ(owner.get(), nullptr);
+  EXPECT_EQ(counted.live(), 0);
 }
 
 TEST(CppJson, TypeTestsAreExact) {
@@ -85,7 +115,7 @@ TEST(CppJson, ChecksRaiseTheirConstants) {
       {"not object", [&] { CppJson::getObjectItem(number, "n"); }, -52004, "jsonErrorsNotAnObject"},
       {"walk", [&] { CppJson::ArrayIterator it(root); }, -52004, "jsonErrorsNotAnArray"},
   };
-  for (const Case& c : cases) EXPECT_EQ(raised(c.call), std::make_pair(c.code, std::string(c.constant))) << c.what;
+  for (const Case& c : cases) EXPECT_EQ(codeAndConstant(c.call), std::make_pair(c.code, std::string(c.constant))) << c.what;
 }
 
 TEST(CppJson, ReadersFindMembersInAnyLetterCase) {

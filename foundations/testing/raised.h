@@ -39,4 +39,14 @@ inline std::string after(const std::string& text, const std::string& marker) {
   return at == std::string::npos ? "(missing " + marker + " in " + text + ")" : text.substr(at);
 }
 
+// The object of the debug channel `name`, "{...}", when it is the detail's
+// last member.
+inline std::string lastChannel(const std::string& detail, const std::string& name) {
+  const std::string marker = "\"" + name + "\":";
+  const size_t at = detail.find(marker);
+  if (at == std::string::npos) return "(missing " + marker + " in " + detail + ")";
+  const size_t start = at + marker.size();
+  return detail.substr(start, detail.size() - 1 - start);
+}
+
 }  // namespace vesk::testing

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "testing/testStatus.h"
 
 namespace {
 
@@ -28,45 +29,40 @@ namespace {
 
 namespace frame = vesklib::frame;
 
-struct Status {
-  Status() : s(qzerr_freshStatus()) {}
-  ~Status() { qzerr_releaseJson(&s); }
-  std::string text() const { return s.json ? s.json : ""; }
-  qzerr_Status s;
-};
+using vesk::testing::TestStatus;
 
 TEST(ExportFrame, AnIncomingErrorMakesTheCallDoNothing) {
-  Status st;
-  QZERR_STATUS_ERROR(&st.s, qzerr::kOsFault);
-  const std::string before = st.text();
+  TestStatus st;
+  QZERR_STATUS_ERROR(st.get(), qzerr::kOsFault);
+  const std::string before = st.json();
   bool ran = false;
   const int* missing = nullptr;
-  EXPECT_EQ(frame::call(&st.s, VESKLIB_ARGS({"handle", missing}), [&] { ran = true; return 7; }), 0);
-  EXPECT_EQ(frame::access(&st.s, VESKLIB_ARGS(), [&] { ran = true; return 7; }), 0);
-  EXPECT_EQ(frame::copyJson(&st.s, VESKLIB_ARGS(), [&] { ran = true; return std::string("{}"); }), nullptr);
+  EXPECT_EQ(frame::call(st.get(), VESKLIB_ARGS({"handle", missing}), [&] { ran = true; return 7; }), 0);
+  EXPECT_EQ(frame::access(st.get(), VESKLIB_ARGS(), [&] { ran = true; return 7; }), 0);
+  EXPECT_EQ(frame::copyJson(st.get(), VESKLIB_ARGS(), [&] { ran = true; return std::string("{}"); }), nullptr);
   EXPECT_FALSE(ran);
-  EXPECT_EQ(st.s.code, -52008);
-  EXPECT_EQ(st.text(), before);
+  EXPECT_EQ(st->code, -52008);
+  EXPECT_EQ(st.json(), before);
 }
 
 TEST(ExportFrame, AWarningDoesNotStopTheCall) {
-  Status st;
-  st.s.code = 3;
-  EXPECT_EQ(frame::call(&st.s, VESKLIB_ARGS(), [] { return 7; }), 7);
-  EXPECT_EQ(st.s.code, 3);
+  TestStatus st;
+  st->code = 3;
+  EXPECT_EQ(frame::call(st.get(), VESKLIB_ARGS(), [] { return 7; }), 7);
+  EXPECT_EQ(st->code, 3);
 }
 
 TEST(ExportFrame, TheFirstNullArgumentIsReportedByName) {
-  Status st;
+  TestStatus st;
   const int present = 1;
   const int* missing = nullptr;
   bool ran = false;
   const int line = __LINE__ + 1;
-  frame::call(&st.s, VESKLIB_ARGS({"handle", &present}, {"timescale", missing}, {"threadPool", missing}),
+  frame::call(st.get(), VESKLIB_ARGS({"handle", &present}, {"timescale", missing}, {"threadPool", missing}),
               [&] { ran = true; });
   EXPECT_FALSE(ran);
-  EXPECT_EQ(st.s.code, -52005);
-  EXPECT_EQ(st.text(), "{\"error_constant\":\"qzkormerr_invalidParameter\",\"file\":\"exportFrame_test\",\"line\":" +
+  EXPECT_EQ(st->code, -52005);
+  EXPECT_EQ(st.json(), "{\"error_constant\":\"qzkormerr_invalidParameter\",\"file\":\"exportFrame_test\",\"line\":" +
                            std::to_string(line) +
                            ",\"component\":\"vesklib\",\"qzsyncdomain_debug\":{\"message\":\"Encountered missing "
                            "parameter needed for task completion.\",\"timescale\":\"nullptr\"}}");
@@ -85,33 +81,33 @@ TEST(ExportFrame, ExceptionsOfTheBodyBecomeTheStatus) {
       {"foreign", [] { throw 1; }, -52003, false},
   };
   for (const Case& c : cases) {
-    Status st;
-    EXPECT_EQ(frame::call(&st.s, VESKLIB_ARGS(), [&] { c.raise(); return 5; }), 0) << c.name;
-    EXPECT_EQ(st.s.code, c.code) << c.name;
-    EXPECT_EQ(st.text().find("std_exception_what") != std::string::npos, c.hasWhat) << c.name;
+    TestStatus st;
+    EXPECT_EQ(frame::call(st.get(), VESKLIB_ARGS(), [&] { c.raise(); return 5; }), 0) << c.name;
+    EXPECT_EQ(st->code, c.code) << c.name;
+    EXPECT_EQ(st.json().find("std_exception_what") != std::string::npos, c.hasWhat) << c.name;
   }
 }
 
 TEST(ExportFrame, ToJsonResultsAreFreshCopies) {
-  Status st;
-  char* first = frame::copyJson(&st.s, VESKLIB_ARGS(), [] { return std::string(R"({"uri":"/a"})"); });
-  char* second = frame::copyJson(&st.s, VESKLIB_ARGS(), [] { return std::string(R"({"uri":"/a"})"); });
+  TestStatus st;
+  char* first = frame::copyJson(st.get(), VESKLIB_ARGS(), [] { return std::string(R"({"uri":"/a"})"); });
+  char* second = frame::copyJson(st.get(), VESKLIB_ARGS(), [] { return std::string(R"({"uri":"/a"})"); });
   ASSERT_NE(first, nullptr);
   EXPECT_NE(first, second);
   EXPECT_STREQ(first, second);
   free(first);
   free(second);
-  EXPECT_EQ(st.s.code, 0);
+  EXPECT_EQ(st->code, 0);
 }
 
 TEST(ExportFrame, AFailedCopyIsReportedAsMemoryFull) {
-  Status st;
+  TestStatus st;
   failStrdup = true;
-  char* copy = frame::copyJson(&st.s, VESKLIB_ARGS(), [] { return std::string("{}"); });
+  char* copy = frame::copyJson(st.get(), VESKLIB_ARGS(), [] { return std::string("{}"); });
   failStrdup = false;
   EXPECT_EQ(copy, nullptr);
-  EXPECT_EQ(st.s.code, -52000);
-  EXPECT_NE(st.text().find("qzkormerr_memoryFull"), std::string::npos);
+  EXPECT_EQ(st->code, -52000);
+  EXPECT_NE(st.json().find("qzkormerr_memoryFull"), std::string::npos);
 }
 
 }  // namespace

@@ -4,10 +4,12 @@
 #include <ctime>
 #include <utility>
 
+#include "jsonz/jsonString.h"
 #include "qzerr/errorDetail.h"
-#include "vesklib/jsonString.h"
 
 namespace vesklib {
+
+using jsonz::jsonString;
 
 HostTimescale::HostTimescale(std::string uri) : uri_(std::move(uri)) {}
 

@@ -1,15 +1,18 @@
 #include "vesklib/linearCorrelator.h"
 
+#include "jsonz/jsonString.h"
 #include "qz/qbx/sleepMilliseconds.h"
 #include "qzerr/errorDetail.h"
 #include "vesklib/grandmasterIdentity.h"
-#include "vesklib/jsonString.h"
 #include "vesklib/linearRegression.h"
 #include "vesklib/linearRegressionFilterWrapper.h"
 #include "vesklib/timescaleInterface.h"
 #include "vesktools_timescales/qlmClientStack.h"
 
 namespace vesklib {
+
+using jsonz::jsonBool;
+using jsonz::jsonString;
 
 namespace {
 

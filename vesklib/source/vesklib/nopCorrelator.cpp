@@ -1,10 +1,13 @@
 #include "vesklib/nopCorrelator.h"
 
+#include "jsonz/jsonString.h"
 #include "qzerr/errorDetail.h"
-#include "vesklib/jsonString.h"
 #include "vesklib/timescaleInterface.h"
 
 namespace vesklib {
+
+using jsonz::jsonBool;
+using jsonz::jsonString;
 
 NopCorrelator::NopCorrelator(std::string uri, TimescaleInterface* timescale1, TimescaleInterface* timescale2)
     : uri_(std::move(uri)), timescale1_(timescale1), timescale2_(timescale2) {}

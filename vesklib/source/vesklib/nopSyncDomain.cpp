@@ -2,12 +2,15 @@
 
 #include <algorithm>
 
-#include "vesklib/jsonString.h"
+#include "jsonz/jsonString.h"
 #include "vesklib/syncDomainErrors.h"
 #include "vesklib/syncableDeviceInterface.h"
 #include "vesklib/timescaleInterface.h"
 
 namespace vesklib {
+
+using jsonz::jsonBool;
+using jsonz::jsonString;
 
 using namespace syncDomainErrors;
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <chrono>
 
+#include "jsonz/jsonString.h"
 #include "qz/qbx/sleepMilliseconds.h"
 #include "qzerr/errorDetail.h"
-#include "vesklib/jsonString.h"
 #include "vesklib/syncDomainErrors.h"
 #include "vesklib/syncDomainTasks.h"
 #include "vesklib/syncableDeviceInterface.h"
@@ -13,6 +13,9 @@
 #include "vesktools/monotonicTimer.h"
 
 namespace vesklib {
+
+using jsonz::jsonBool;
+using jsonz::jsonString;
 
 using namespace syncDomainErrors;
 

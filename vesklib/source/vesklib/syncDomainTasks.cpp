@@ -1,9 +1,11 @@
 #include "vesklib/syncDomainTasks.h"
 
-#include "vesklib/jsonString.h"
+#include "jsonz/jsonString.h"
 #include "vesklib/syncableDeviceInterface.h"
 
 namespace vesklib {
+
+using jsonz::jsonString;
 
 namespace {
 

@@ -2,10 +2,12 @@
 
 #include <utility>
 
-#include "vesklib/jsonString.h"
+#include "jsonz/jsonString.h"
 #include "vesklib/timescaleProxyIpc/thriftClient.h"
 
 namespace vesklib {
+
+using jsonz::jsonString;
 
 TimescaleProxy::TimescaleProxy(std::string uri, const std::string& host, int32_t port)
     : uri_(std::move(uri)), client_(std::make_shared<TimescaleProxyThriftClient>(host, port)) {}

@@ -9,13 +9,15 @@
 #include <thrift/TApplicationException.h>
 #include <thrift/transport/TTransportException.h>
 
+#include "jsonz/jsonString.h"
 #include "qzerr/errorDetail.h"
 #include "qzsdbg/debugLines.h"
 #include "thriftQzerr_types.h"
-#include "vesklib/jsonString.h"
 #include "vesktools_curl/webHelperFunctions.h"
 
 namespace vesklib {
+
+using jsonz::jsonString;
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "vesklib/jsonString.h"
+#include "jsonz/jsonString.h"
 
 #include <cstring>
 #include <stdexcept>
@@ -6,13 +6,14 @@
 
 #include "jsonz/jsonz.h"
 
-namespace vesklib {
-
+namespace jsonz {
 namespace {
+
 // The longest escape ("\u001f") takes six bytes; the array brackets, the two
 // quotes, the NUL and the end mark take six more.
 constexpr size_t kMaxEscapedLength = 6;
 constexpr size_t kFraming = 6;
+
 }  // namespace
 
 std::string jsonString(const std::string& text) {
@@ -25,4 +26,4 @@ std::string jsonString(const std::string& text) {
   return std::string(buffer.data() + 1, std::strlen(buffer.data()) - 2);
 }
 
-}  // namespace vesklib
+}  // namespace jsonz

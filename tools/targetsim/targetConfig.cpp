@@ -173,13 +173,13 @@ cJSON* writeOptionalJson(const std::optional<std::string>& value) {
   return value ? writeJson(*value) : cJSON_CreateNull();
 }
 
-const Fields<ReplySpec>& replyFields() {
-  static const Fields<ReplySpec> fields = {
-      plain("status", &ReplySpec::status, integerIn(200, 999), writeNumber),
-      plain("delayMs", &ReplySpec::delayMs, integerIn(0, UINT32_MAX), writeNumber),
-      plain("envelope", &ReplySpec::resultEnvelope, readEnvelope, writeEnvelope),
-      plain("error", &ReplySpec::errorJson, readAnyJson, writeOptionalJson),
-      plain("body", &ReplySpec::rawBody, readText, writeOptionalText),
+const Fields<ReplyShape>& replyFields() {
+  static const Fields<ReplyShape> fields = {
+      plain("status", &ReplyShape::status, integerIn(200, 999), writeNumber),
+      plain("delayMs", &ReplyShape::delayMs, integerIn(0, UINT32_MAX), writeNumber),
+      plain("envelope", &ReplyShape::resultEnvelope, readEnvelope, writeEnvelope),
+      plain("error", &ReplyShape::errorJson, readAnyJson, writeOptionalJson),
+      plain("body", &ReplyShape::rawBody, readText, writeOptionalText),
   };
   return fields;
 }
@@ -363,7 +363,7 @@ void applyDevicePatch(const std::string& jsonText, DeviceConfig& device) {
   patch(jsonText, device, devicePatchFields());
 }
 
-void applyReplyPatch(const std::string& jsonText, ReplySpec& reply) { patch(jsonText, reply, replyFields()); }
+void applyReplyPatch(const std::string& jsonText, ReplyShape& reply) { patch(jsonText, reply, replyFields()); }
 
 void applyTimestampDaemonPatch(const std::string& jsonText, TimestampDaemonConfig& daemon) {
   patch(jsonText, daemon, timestampDaemonFields());
@@ -371,7 +371,7 @@ void applyTimestampDaemonPatch(const std::string& jsonText, TimestampDaemonConfi
 
 std::string targetConfigToJson(const TargetConfig& config) { return toJson(config, targetFields()); }
 std::string deviceConfigToJson(const DeviceConfig& device) { return toJson(device, deviceFields()); }
-std::string replySpecToJson(const ReplySpec& reply) { return toJson(reply, replyFields()); }
+std::string replyShapeToJson(const ReplyShape& reply) { return toJson(reply, replyFields()); }
 std::string timestampDaemonConfigToJson(const TimestampDaemonConfig& daemon) {
   return toJson(daemon, timestampDaemonFields());
 }

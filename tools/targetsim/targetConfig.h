@@ -14,7 +14,7 @@
 namespace vesktools::targetsim {
 
 // How one kind of request (a device's GET or PUT, the resource list) is answered.
-struct ReplySpec {
+struct ReplyShape {
   unsigned status = 200;
   unsigned delayMs = 0;
   bool resultEnvelope = false;           // body is {"result": document}
@@ -27,8 +27,8 @@ struct DeviceConfig {
   bool isCoherent = true;
   std::uint32_t coherencyLossCount = 0;
   std::string membersJson = "{}";  // members added to the document, or replacing its own
-  ReplySpec get;
-  ReplySpec put;
+  ReplyShape get;
+  ReplyShape put;
 };
 
 struct TimescaleConfig {
@@ -57,7 +57,7 @@ struct TargetConfig {
   std::string address = "127.0.0.2";
   std::uint16_t httpPort = 80;  // remote resource URIs carry no port
   std::uint16_t timestampPort = 9123;  // where the resource loading looks for the daemon
-  ReplySpec resourceList;
+  ReplyShape resourceList;
   std::vector<DeviceConfig> devices;
   std::vector<TimescaleConfig> timescales;
   TimestampDaemonConfig timestampDaemon;
@@ -72,11 +72,11 @@ class ConfigError : public std::runtime_error {
 TargetConfig parseTargetConfig(const std::string& jsonText);
 // Changes only the keys the patch names; a device's "uri" cannot be changed.
 void applyDevicePatch(const std::string& jsonText, DeviceConfig& device);
-void applyReplyPatch(const std::string& jsonText, ReplySpec& reply);
+void applyReplyPatch(const std::string& jsonText, ReplyShape& reply);
 void applyTimestampDaemonPatch(const std::string& jsonText, TimestampDaemonConfig& daemon);
 std::string targetConfigToJson(const TargetConfig& config);
 std::string deviceConfigToJson(const DeviceConfig& device);
-std::string replySpecToJson(const ReplySpec& reply);
+std::string replyShapeToJson(const ReplyShape& reply);
 std::string timestampDaemonConfigToJson(const TimestampDaemonConfig& daemon);
 
 }  // namespace vesktools::targetsim

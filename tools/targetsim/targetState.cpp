@@ -15,7 +15,7 @@ std::optional<DeviceConfig> TargetState::device(const std::string& uri) const {
   return std::nullopt;
 }
 
-ReplySpec TargetState::resourceList() const {
+ReplyShape TargetState::resourceList() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return config_.resourceList;
 }
@@ -37,7 +37,7 @@ std::optional<DeviceConfig> TargetState::patchDevice(const std::string& uri, con
   return *device;
 }
 
-ReplySpec TargetState::patchResourceList(const std::string& patchJson) {
+ReplyShape TargetState::patchResourceList(const std::string& patchJson) {
   std::lock_guard<std::mutex> lock(mutex_);
   applyReplyPatch(patchJson, config_.resourceList);
   return config_.resourceList;

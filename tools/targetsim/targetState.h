@@ -20,14 +20,14 @@ class TargetState {
   TargetState(TargetConfig config, std::size_t logLimit);
 
   std::optional<DeviceConfig> device(const std::string& uri) const;
-  ReplySpec resourceList() const;
+  ReplyShape resourceList() const;
   // The URIs the resource list names: the devices, then the timescales, each in config order.
   std::vector<std::string> resourceUris() const;
 
   // Both throw ConfigError for a bad patch and then change nothing;
   // patchDevice gives the device as it is now, or nothing when there is no such device.
   std::optional<DeviceConfig> patchDevice(const std::string& uri, const std::string& patchJson);
-  ReplySpec patchResourceList(const std::string& patchJson);
+  ReplyShape patchResourceList(const std::string& patchJson);
   TimestampDaemonConfig patchTimestampDaemon(const std::string& patchJson);
 
   // The one listener is called with the configuration at once and after

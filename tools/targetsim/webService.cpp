@@ -46,21 +46,21 @@ JsonHandle resourceListDocument(const std::vector<std::string>& uris) {
   return document;
 }
 
-HttpReply shaped(JsonHandle document, const ReplySpec& spec) {
+HttpReply shaped(JsonHandle document, const ReplyShape& shape) {
   HttpReply reply;
-  reply.status = spec.status;
+  reply.status = shape.status;
   reply.contentType = kServiceMediaType;
-  reply.delay = std::chrono::milliseconds(spec.delayMs);
-  if (spec.rawBody) {
-    reply.body = *spec.rawBody;
+  reply.delay = std::chrono::milliseconds(shape.delayMs);
+  if (shape.rawBody) {
+    reply.body = *shape.rawBody;
     return reply;
   }
-  if (spec.resultEnvelope) {
+  if (shape.resultEnvelope) {
     JsonHandle envelope(cJSON_CreateObject());
     cJSON_AddItemToObject(envelope.get(), "result", document.release());
     document = std::move(envelope);
   }
-  if (spec.errorJson) setMember(document.get(), "error", parseJson(*spec.errorJson).release());
+  if (shape.errorJson) setMember(document.get(), "error", parseJson(*shape.errorJson).release());
   reply.body = printJson(document.get());
   return reply;
 }
@@ -148,7 +148,7 @@ HttpReply WebService::controlClearLog(const HttpRequest&, const std::string&) {
 }
 
 HttpReply WebService::controlResourceList(const HttpRequest& request, const std::string&) {
-  return patched([&] { return replySpecToJson(state_.patchResourceList(request.body)); });
+  return patched([&] { return replyShapeToJson(state_.patchResourceList(request.body)); });
 }
 
 HttpReply WebService::controlDevice(const HttpRequest& request, const std::string& rest) {

@@ -12,6 +12,7 @@ namespace vesk::testing {
 struct Raised {
   int32_t code;        // 0 when the call returned
   std::string detail;  // empty when the call returned
+  bool thrown;         // whether the call raised at all
 };
 
 template <typename Call>
@@ -19,9 +20,9 @@ Raised raised(Call&& call) {
   try {
     call();
   } catch (const qzerr::Exception& e) {
-    return {e.status().code, e.what()};
+    return {e.status().code, e.what(), true};
   }
-  return {0, ""};
+  return {0, "", false};
 }
 
 // The detail's "error_constant" text; empty when it has none.

@@ -11,12 +11,13 @@ namespace {
 
 using vesk::testing::after;
 using vesk::testing::raised;
+using vesk::testing::Raised;
 
 TEST(ValidateJsonString, AcceptsOneValueAndReportsWhereItStopped) {
   EXPECT_EQ(raised([] { vesktools::validateJsonString(R"({"a":[1]})", "m", "s"); }).code, 0);
-  auto [code, detail] = raised([] { vesktools::validateJsonString(R"({"a":1}x)", "Bad answer.", "/dev/1"); });
-  EXPECT_EQ(code, -52005);
-  EXPECT_EQ(after(detail, "\"qzsyncdomain_debug\""),
+  const Raised error = raised([] { vesktools::validateJsonString(R"({"a":1}x)", "Bad answer.", "/dev/1"); });
+  EXPECT_EQ(error.code, -52005);
+  EXPECT_EQ(after(error.detail, "\"qzsyncdomain_debug\""),
             R"("qzsyncdomain_debug":{"message":"Bad answer.","jsonzError":"jsonz_errorTrailingChar",)"
             R"("position":"x","jsonString":"{\"a\":1}x","source":"/dev/1"}})");
 }
@@ -44,13 +45,13 @@ TEST(CheckRemoteApiVersion, RejectsWithTheMembersOfEachCase) {
       {"{", -52005, R"("error_constant":"jsonErrorsInvalidJSON")"},
   };
   for (const Case& c : cases) {
-    auto [code, detail] = raised([&] { vesktools::checkRemoteApiVersion("/u", c.json, 1, "missing", "newer"); });
-    EXPECT_EQ(code, c.code) << c.json;
+    const Raised error = raised([&] { vesktools::checkRemoteApiVersion("/u", c.json, 1, "missing", "newer"); });
+    EXPECT_EQ(error.code, c.code) << c.json;
     const std::string tail = c.tail;
-    EXPECT_EQ(after(detail, tail.substr(0, tail.find(':'))).substr(0, tail.size()), tail) << c.json;
+    EXPECT_EQ(after(error.detail, tail.substr(0, tail.find(':'))).substr(0, tail.size()), tail) << c.json;
   }
-  auto [code, detail] = raised([] { vesktools::checkRemoteApiVersion("/u", R"({"version":"1"})", 1, "m", "n"); });
-  EXPECT_EQ(detail.find(R"({"error_constant":"errCode","file":"jsonHelperFunctions")"), 0u);
+  const Raised errCode = raised([] { vesktools::checkRemoteApiVersion("/u", R"({"version":"1"})", 1, "m", "n"); });
+  EXPECT_EQ(errCode.detail.find(R"({"error_constant":"errCode","file":"jsonHelperFunctions")"), 0u);
 }
 
 TEST(CheckRemoteApiVersion, OutOfRangeNumbersGiveTheNumericConversionError) {

@@ -1,28 +1,18 @@
-// What a qzerr::Exception thrown by a call carried, for tests that compare
-// codes and detail texts.
+// The core library's tests name the shared capture of raised errors
+// (testing/raised.h) in their own words.
 #pragma once
 
-#include <cstdint>
-#include <string>
+#include <utility>
 
-#include "qzerr/exception.h"
+#include "testing/raised.h"
 
 namespace vesklib::testing {
 
-struct CaughtError {
-  bool thrown;
-  int32_t code;
-  std::string detail;
-};
+using CaughtError = vesk::testing::Raised;
 
 template <typename Body>
-CaughtError caughtError(Body body) {
-  try {
-    body();
-  } catch (const qzerr::Exception& error) {
-    return CaughtError{true, error.status().code, error.what()};
-  }
-  return CaughtError{false, 0, ""};
+CaughtError caughtError(Body&& body) {
+  return vesk::testing::raised(std::forward<Body>(body));
 }
 
 }  // namespace vesklib::testing

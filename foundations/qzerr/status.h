@@ -8,16 +8,8 @@
 #include <string>
 
 #include "jsonz/jsonz.h"
+#include "qzerr/statusRecord.h"
 
-struct qzerr_Status;
-typedef bool (*qzerr_GrowFunction)(qzerr_Status* status, int32_t newSize);
-
-struct qzerr_Status {
-  int32_t code;
-  int32_t capacity;
-  qzerr_GrowFunction grow;
-  char* json;
-};
 
 // The constant record of a place that raises an error. "file" is written as
 // the source file's name without folder and extension.

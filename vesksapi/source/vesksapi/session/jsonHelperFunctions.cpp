@@ -1,0 +1,87 @@
+#include "vesksapi/session/jsonHelperFunctions.h"
+
+#include <cstdint>
+#include <limits>
+#include <stdexcept>
+#include <utility>
+
+#include <boost/numeric/conversion/cast.hpp>
+
+#include "qzerr/errorDetail.h"
+#include "vesktools_json/jsonHelperFunctions.h"
+
+namespace vesksapi {
+
+namespace {
+
+[[noreturn]] void raiseUnparsedKey(const JsonObjectText& object, const std::string& key) {
+  QZERR_ERROR(qzerr::kInvalidParameter)
+      .channel("qzsyncdomain_debug", "Failed to parse for the given Json key.")
+      .add("JsonKey", key)
+      .add("Json", object.text())
+      .raise();
+}
+
+// Runs a read of the JSON layer; its wrong-kind error names the object and key.
+template <typename Read>
+auto readMember(const JsonObjectText& object, const std::string& key, Read read) {
+  try {
+    return read();
+  } catch (const qzerr::Exception&) {
+    vesktools::rethrowTypeMismatch(object.text(), key);
+  }
+}
+
+uint32_t checkedUInt32(const cJSON* number) { return boost::numeric_cast<uint32_t>(number->valuedouble); }
+
+// The whole text must be one decimal number that fits 32 bits: a number that
+// silently wrapped or lost its tail would configure something else than asked.
+uint32_t decimalUInt32(const JsonObjectText& object, const std::string& key, const std::string& text) {
+  size_t end = 0;
+  unsigned long value = 0;
+  try {
+    value = std::stoul(text, &end, 10);
+  } catch (const std::out_of_range&) {
+    raiseUnparsedKey(object, key);
+  }
+  if (end != text.size() || value > std::numeric_limits<uint32_t>::max()) raiseUnparsedKey(object, key);
+  return static_cast<uint32_t>(value);
+}
+
+}  // namespace
+
+JsonObjectText::JsonObjectText(std::string text) : text_(std::move(text)), tree_(text_.c_str()) {}
+
+const cJSON* JsonObjectText::find(const std::string& key) const {
+  if (!CppJson::isObject(tree_.get())) return nullptr;
+  return cJSON_GetObjectItem(tree_.get(), key.c_str());
+}
+
+bool getJsonString(const JsonObjectText& object, const std::string& key, std::string& value) {
+  const cJSON* member = object.find(key);
+  if (member == nullptr) return false;
+  if (CppJson::isNull(member)) return true;
+  value = readMember(object, key, [&] { return CppJson::getString(member); });
+  return true;
+}
+
+bool getJsonValue(const JsonObjectText& object, const std::string& key, uint32_t& value) {
+  const cJSON* member = object.find(key);
+  if (member == nullptr) return false;
+  if (CppJson::isNull(member)) return true;
+  readMember(object, key, [&] { CppJson::requireNumber(member); return 0; });
+  value = checkedUInt32(member);
+  return true;
+}
+
+uint32_t getRequiredJsonUInt32(const JsonObjectText& object, const std::string& key) {
+  const cJSON* member = object.find(key);
+  if (member == nullptr) raiseUnparsedKey(object, key);
+  if (CppJson::isNull(member)) return std::numeric_limits<uint32_t>::max();
+  if (CppJson::isNumber(member)) return checkedUInt32(member);
+  std::string text;
+  getJsonString(object, key, text);
+  return decimalUInt32(object, key, text);
+}
+
+}  // namespace vesksapi

@@ -1,0 +1,42 @@
+// Typed readers of one member of a JSON object in a parameter document. Names
+// match in any letter case (first match in document order); JSON null keeps
+// the caller's value; a value of the wrong kind fails with -52004 "errCode"
+// naming the object text and the key. Numbers become unsigned 32-bit by
+// truncation toward zero; out of range fails with the numeric conversion's
+// own exception. Everything else is thrown as qzerr::Exception.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "qzjsonlh/cppJson.h"
+
+namespace vesksapi {
+
+// One parsed JSON text: -52005 "jsonErrorsInvalidJSON" when it does not parse.
+class JsonObjectText {
+ public:
+  explicit JsonObjectText(std::string text);
+  JsonObjectText(const JsonObjectText&) = delete;
+  JsonObjectText& operator=(const JsonObjectText&) = delete;
+
+  const std::string& text() const { return text_; }
+  // The member of that name, or null when the text is no object or lacks it.
+  const cJSON* find(const std::string& key) const;
+
+ private:
+  std::string text_;
+  CppJson tree_;
+};
+
+// False when the key is absent; true and `value` untouched when null.
+bool getJsonString(const JsonObjectText& object, const std::string& key, std::string& value);
+bool getJsonValue(const JsonObjectText& object, const std::string& key, uint32_t& value);
+
+// A member that must be there: absent, or a string that is not a decimal
+// number from 0 to 4294967295 (trailing text included), fails with -52005
+// "Failed to parse for the given Json key."; null gives 4294967295; a string
+// without any digit fails with std::invalid_argument ("stoul").
+uint32_t getRequiredJsonUInt32(const JsonObjectText& object, const std::string& key);
+
+}  // namespace vesksapi

@@ -9,7 +9,7 @@ packages=(
   libcjson-dev libcurl4-openssl-dev
   libboost-dev libboost-program-options-dev libboost-filesystem-dev libboost-system-dev
   libthrift-dev thrift-compiler
-  iproute2 util-linux locales
+  iproute2 util-linux mount locales
 )
 
 missing=()

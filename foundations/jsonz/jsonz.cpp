@@ -161,7 +161,8 @@ struct Scan {
 
 Scan fail(const char* at, int32_t code) { return Scan{nullptr, jsonz_Token{jsonz_typeError, at, 0, code}}; }
 
-Scan scanValue(const char* p);
+// `depth` counts the containers around the value being scanned.
+Scan scanValue(const char* p, int32_t depth);
 
 Scan scanString(const char* p) {
   if (*p != '"') return fail(p, jsonz_errorDoubleQuoteExpected);
@@ -207,7 +208,7 @@ bool scanNumber(const char* p, Scan* scan) {
 }
 
 // Objects and arrays share one scan: members are "key":value or bare values.
-Scan scanContainer(const char* p, bool object) {
+Scan scanContainer(const char* p, bool object, int32_t depth) {
   const char open = object ? '{' : '[';
   const char close = object ? '}' : ']';
   const int32_t bracketError = object ? jsonz_errorCurlyBracketExpected : jsonz_errorSquareBracketExpected;
@@ -223,7 +224,7 @@ Scan scanContainer(const char* p, bool object) {
       if (*q != ':') return fail(q, jsonz_errorColonExpected);
       q = skipSpace(q + 1);
     }
-    Scan value = scanValue(q);
+    Scan value = scanValue(q, depth + 1);
     if (!value.end) return value;
     q = skipSpace(value.end);
     if (*q == close) return Scan{q + 1, token};
@@ -251,15 +252,18 @@ bool scanLiteral(const char* p, Scan* scan) {
 }
 
 // Tries each kind of value in turn; when none matches, the error reported is
-// the one that got furthest (the earlier attempt on a tie).
-Scan scanValue(const char* p) {
+// the one that got furthest (the earlier attempt on a tie). The scan recurses
+// once per level, so a container past the nesting limit is no value: a peer's
+// text cannot run the stack out.
+Scan scanValue(const char* p, int32_t depth) {
+  if (isOpening(*p) && depth >= jsonz_maxNestingDepth) return fail(p, jsonz_errorValueExpected);
   Scan string = scanString(p);
   if (string.end) return string;
   Scan number;
   if (scanNumber(p, &number)) return number;
-  Scan object = scanContainer(p, true);
+  Scan object = scanContainer(p, true, depth);
   if (object.end) return object;
-  Scan array = scanContainer(p, false);
+  Scan array = scanContainer(p, false, depth);
   if (array.end) return array;
   Scan literal;
   if (scanLiteral(p, &literal)) return literal;
@@ -426,7 +430,7 @@ char* jsonz_addRaw(char* position, const char* key, const char* json) {
 // ---- Reader ----
 
 bool jsonz_validate(const char* text, const char** errorPosition, int32_t* errorCode) {
-  Scan scan = scanValue(skipSpace(text));
+  Scan scan = scanValue(skipSpace(text), 0);
   const char* errorAt = scan.token.start;
   int32_t code = scan.token.extra;
   if (scan.end) {
@@ -437,6 +441,15 @@ bool jsonz_validate(const char* text, const char** errorPosition, int32_t* error
   }
   if (errorPosition) *errorPosition = errorAt;
   if (errorCode) *errorCode = code;
+  return false;
+}
+
+bool jsonz_validateLength(const char* text, size_t length, const char** errorPosition, int32_t* errorCode) {
+  if (!jsonz_validate(text, errorPosition, errorCode)) return false;
+  const size_t scanned = strlen(text);
+  if (scanned == length) return true;
+  if (errorPosition) *errorPosition = text + scanned;
+  if (errorCode) *errorCode = jsonz_errorTrailingChar;
   return false;
 }
 
@@ -457,7 +470,7 @@ const char* jsonz_parseValue(const char* position, jsonz_Token* token) {
     *token = jsonz_Token{jsonz_typeError, nullptr, 0, jsonz_errorValueExpected};
     return nullptr;
   }
-  Scan scan = scanValue(skipSpace(position));
+  Scan scan = scanValue(skipSpace(position), 0);
   *token = scan.token;
   return scan.end;
 }
@@ -474,7 +487,7 @@ const char* jsonz_findKey(const char* text, const char* name) {
     if (*p != ':') return nullptr;
     p = skipSpace(p + 1);
     if (keyEquals(key.token.start, key.token.length, name)) return p;
-    Scan value = scanValue(p);
+    Scan value = scanValue(p, 1);
     if (!value.end) return nullptr;
     p = skipSpace(value.end);
     if (*p != ',') return nullptr;
@@ -485,7 +498,7 @@ const char* jsonz_findKey(const char* text, const char* name) {
 
 const char* jsonz_findEnd(const char* position) {
   if (position == nullptr || !isOpening(*position)) return nullptr;
-  Scan scan = scanContainer(position, *position == '{');
+  Scan scan = scanContainer(position, *position == '{', 0);
   return scan.end ? scan.end - 1 : nullptr;
 }
 

@@ -2,7 +2,8 @@
 // The writer inserts members into a JSON text held in a fixed buffer whose
 // last byte is the end mark 'J' (text, NUL, zeros, 'J'); a write that does not
 // fit returns null and changes nothing. The reader validates a text and finds
-// values in it by position, returning pointers into the caller's text.
+// values in it by position, returning pointers into the caller's text; it
+// takes containers nested at most jsonz_maxNestingDepth deep.
 #pragma once
 
 #include <cstddef>
@@ -62,7 +63,15 @@ char* jsonz_addArray(char* position, const char* key);
 char* jsonz_addRaw(char* position, const char* key, const char* json);
 
 // ---- Reader.
+// The tree layer's (cJSON's) nesting limit, so that both refuse the same
+// texts. A container opened inside that many others ends the scan with
+// jsonz_errorValueExpected at its bracket.
+constexpr int32_t jsonz_maxNestingDepth = 1000;
+
 bool jsonz_validate(const char* text, const char** errorPosition, int32_t* errorCode);
+// jsonz_validate over all `length` bytes of a received text (text[length] is
+// its NUL): a NUL among them is a trailing character.
+bool jsonz_validateLength(const char* text, size_t length, const char** errorPosition, int32_t* errorCode);
 const char* jsonz_errorName(int32_t code);
 const char* jsonz_parseValue(const char* position, jsonz_Token* token);
 const char* jsonz_findKey(const char* text, const char* name);

@@ -134,6 +134,106 @@ TEST(JsonzReader, ValidatorAcceptsLooseNumbersAndSurroundingSpace) {
   }
 }
 
+// `levels` arrays, one inside the other, or objects; unclosed: the opening
+// brackets alone.
+std::string nested(size_t levels, bool objects = false, bool closed = true) {
+  std::string text;
+  for (size_t i = 0; i < levels; ++i) text += objects ? "{\"a\":" : "[";
+  if (!closed) return text;
+  text += objects ? "1" : "";
+  return text + std::string(levels, objects ? '}' : ']');
+}
+
+// Every entry point that scans a value, on deep texts: those past the limit
+// are refused (the million levels too, without running the stack out).
+TEST(JsonzReader, EveryEntryPointStopsAtTheNestingLimit) {
+  // Whether the entry point's scan got through a text of that nesting.
+  using Scans = bool (*)(size_t levels, bool objects, bool closed);
+  const struct {
+    const char* name;
+    Scans scans;
+  } entryPoints[] = {
+      {"validate",
+       [](size_t levels, bool objects, bool closed) {
+         return jsonz_validate(nested(levels, objects, closed).c_str(), nullptr, nullptr);
+       }},
+      {"parseValue",
+       [](size_t levels, bool objects, bool closed) {
+         jsonz_Token token;
+         return jsonz_parseValue(nested(levels, objects, closed).c_str(), &token) != nullptr;
+       }},
+      {"findKey",  // skips the member "a" (its object is the outermost level) to reach "b"
+       [](size_t levels, bool objects, bool closed) {
+         const std::string text = "{\"a\":" + nested(levels - 1, objects, closed) + ",\"b\":1}";
+         return jsonz_findKey(text.c_str(), "b") != nullptr;
+       }},
+      {"findEnd",
+       [](size_t levels, bool objects, bool closed) {
+         return jsonz_findEnd(nested(levels, objects, closed).c_str()) != nullptr;
+       }},
+  };
+  const struct {
+    size_t levels;
+    bool objects;
+    bool closed;
+    bool scanned;
+  } texts[] = {
+      {500, false, true, true},
+      {jsonz_maxNestingDepth, false, true, true},
+      {jsonz_maxNestingDepth, true, true, true},
+      {jsonz_maxNestingDepth + 1, false, true, false},
+      {jsonz_maxNestingDepth + 1, true, true, false},
+      {1000000, false, false, false},
+      {1000000, false, true, false},
+      {1000000, true, true, false},
+  };
+  for (const auto& t : texts) {
+    const std::string row = std::to_string(t.levels) + (t.objects ? " objects" : " arrays") +
+                            (t.closed ? "" : " unclosed");
+    for (const auto& entry : entryPoints) {
+      EXPECT_EQ(entry.scans(t.levels, t.objects, t.closed), t.scanned) << entry.name << " on " << row;
+    }
+    // The readers of one kind of value answer their default for a container.
+    const std::string text = nested(t.levels, t.objects, t.closed);
+    EXPECT_STREQ(jsonz_getString(text.c_str(), "d", nullptr, nullptr), "d") << row;
+    EXPECT_EQ(jsonz_getInt(text.c_str(), 7, nullptr), 7) << row;
+    EXPECT_TRUE(jsonz_getBool(text.c_str(), true, nullptr)) << row;
+  }
+}
+
+TEST(JsonzReader, TooDeepANestingIsAValueExpectedAtTheBracketPastTheLimit) {
+  const std::string text = "{\"x\":" + nested(jsonz_maxNestingDepth);
+  const char* at = nullptr;
+  int32_t code = 0;
+  EXPECT_FALSE(jsonz_validate(text.c_str(), &at, &code));
+  EXPECT_EQ(code, jsonz_errorValueExpected);
+  EXPECT_EQ(at - text.c_str(), static_cast<ptrdiff_t>(5 + jsonz_maxNestingDepth - 1));
+}
+
+// A received text is judged by all its bytes, not only those before a NUL.
+TEST(JsonzReader, ValidateLengthRefusesANulInsideTheText) {
+  struct Case {
+    std::string text;
+    bool valid;
+    int32_t code;
+    size_t position;
+  } cases[] = {
+      {std::string("{\"version\":1}"), true, 0, 0},
+      {std::string("{\"version\":1}\0garbage", 21), false, jsonz_errorTrailingChar, 13},
+      {std::string("{\"version\":1} \0", 15), false, jsonz_errorTrailingChar, 14},
+      {std::string("[1,\0 2]", 7), false, jsonz_errorDoubleQuoteExpected, 3},
+      {std::string("\"a\0b\"", 5), false, jsonz_errorDoubleQuoteExpected, 2},
+  };
+  for (const Case& c : cases) {
+    const char* at = nullptr;
+    int32_t code = 0;
+    EXPECT_EQ(jsonz_validateLength(c.text.c_str(), c.text.size(), &at, &code), c.valid) << c.text;
+    if (c.valid) continue;
+    EXPECT_EQ(code, c.code) << c.text;
+    EXPECT_EQ(at - c.text.c_str(), static_cast<ptrdiff_t>(c.position)) << c.text;
+  }
+}
+
 TEST(JsonzReader, ErrorNames) {
   EXPECT_STREQ(jsonz_errorName(1), "jsonz_errorValueExpected");
   EXPECT_STREQ(jsonz_errorName(9), "jsonz_errorTrailingChar");

@@ -1,6 +1,11 @@
 #include "qzjsonlh/cppJson.h"
 
+#include "jsonz/jsonz.h"
 #include "qzerr/errorDetail.h"
+
+// The text reader checks answers before they are parsed here: both must
+// refuse the same nesting.
+static_assert(jsonz_maxNestingDepth == CJSON_NESTING_LIMIT, "one nesting limit for the text reader and the tree");
 
 CppJson::CppJson(const char* text) : root_(nullptr) { parse(text); }
 

@@ -1,7 +1,8 @@
 // CppJson: the owning holder of a cJSON tree, with exact type tests, checks
 // that raise qzerr::Exception (-52004 wrong type, -52006 missing member,
-// -52005 text that does not parse), typed readers and builders that raise
-// std::bad_alloc. Items taken from a held tree live as long as the holder.
+// -52005 text that does not parse, nesting past cJSON's limit of 1000
+// included), typed readers and builders that raise std::bad_alloc. Items
+// taken from a held tree live as long as the holder.
 #pragma once
 
 #include <string>

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "jsonz/jsonz.h"
 #include "testing/raised.h"
 
 namespace {
@@ -61,6 +62,25 @@ TEST(CppJson, ParseReplacesTheHeldTreeAndAFailureLeavesItEmpty) {
   EXPECT_EQ(raised([&] { json.parse("{"); }).code, -52005);
   EXPECT_EQ(json.get(), nullptr);
   EXPECT_EQ(counted.live(), 0);
+}
+
+// The tree layer and the text reader (jsonz) share one nesting limit.
+TEST(CppJson, ParsesNestingUpToTheSharedLimit) {
+  const struct {
+    size_t levels;
+    bool closed;
+    int32_t code;
+  } cases[] = {
+      {500, true, 0},
+      {jsonz_maxNestingDepth, true, 0},
+      {jsonz_maxNestingDepth + 1, true, -52005},
+      {1000000, false, -52005},
+  };
+  for (const auto& c : cases) {
+    const std::string text = std::string(c.levels, '[') + std::string(c.closed ? c.levels : 0, ']');
+    const auto expected = std::make_pair(c.code, std::string(c.code ? "jsonErrorsInvalidJSON" : ""));
+    EXPECT_EQ(codeAndConstant([&] { CppJson json(text.c_str()); }), expected) << c.levels;
+  }
 }
 
 TEST(CppJson, ReleaseHandsOverAndResetFrees) {

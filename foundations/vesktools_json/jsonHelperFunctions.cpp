@@ -11,7 +11,7 @@ namespace vesktools {
 void validateJsonString(const std::string& text, const std::string& message, const std::string& source) {
   const char* stoppedAt = nullptr;
   int32_t code = 0;
-  if (jsonz_validate(text.c_str(), &stoppedAt, &code)) return;
+  if (jsonz_validateLength(text.c_str(), text.size(), &stoppedAt, &code)) return;
   QZERR_ERROR(qzerr::kInvalidParameter)
       .channel("qzsyncdomain_debug", message)
       .add("jsonzError", jsonz_errorName(code))

@@ -9,7 +9,7 @@
 namespace vesktools {
 
 // -52005 with the validator's error name and the rest of the text from where
-// the check stopped.
+// the check stopped. Every byte counts: a NUL inside the text is an error.
 void validateJsonString(const std::string& text, const std::string& message, const std::string& source);
 
 // Reads "version" (any letter case) from `json`: missing -52005, null

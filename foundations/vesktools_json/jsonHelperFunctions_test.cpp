@@ -22,6 +22,30 @@ TEST(ValidateJsonString, AcceptsOneValueAndReportsWhereItStopped) {
             R"("position":"x","jsonString":"{\"a\":1}x","source":"/dev/1"}})");
 }
 
+// Deep nesting is refused before the tree layer would be asked to parse it,
+// and all of a text's bytes count.
+TEST(ValidateJsonString, RefusesNestingPastTheLimitAndANulInside) {
+  const struct {
+    std::string text;
+    const char* jsonzError;  // null: valid
+  } cases[] = {
+      {std::string(500, '[') + std::string(500, ']'), nullptr},
+      {std::string(1000000, '['), "jsonz_errorValueExpected"},
+      {std::string(1001, '[') + std::string(1001, ']'), "jsonz_errorValueExpected"},
+      {std::string("{\"a\":1}\0{}", 10), "jsonz_errorTrailingChar"},
+  };
+  for (const auto& c : cases) {
+    const Raised error = raised([&] { vesktools::validateJsonString(c.text, "m", "s"); });
+    const std::string head = c.text.substr(0, 10);
+    if (c.jsonzError == nullptr) {
+      EXPECT_EQ(error.code, 0) << head;
+      continue;
+    }
+    EXPECT_EQ(error.code, -52005) << head;
+    EXPECT_NE(error.detail.find(std::string(R"("jsonzError":")") + c.jsonzError + "\""), std::string::npos) << head;
+  }
+}
+
 TEST(CheckRemoteApiVersion, AcceptsSupportedNullAndTruncatedVersions) {
   for (const char* json : {R"({"version":1})", R"({"VERSION":1})", R"({"version":1.9})", R"({"version":null})",
                            R"({"version":0}), R"({"version":-0.5})"}) {

@@ -6,93 +6,12 @@
 #include <gtest/gtest.h>
 
 #include "testing/consoleRun.h"
+#include "testing/helpListing.h"
 
 namespace veskapp {
 namespace {
 
-// What `veskapp help` prints, byte for byte (one trailing space after the
-// timescaleUri note).
-const std::string kFullHelp = R"(
-   help [arg]
-      getApiVersion
-      list
-      getCurrentTimescale
-      timescale
-      syncDomain
-      timestampCorrelator
-      unloadResources
-      loadResources
-
-   loadResources --[optionN] [valN]
-      --remoteHost
-
-   unloadResources --[optionN] [valN]
-      --remoteHost
-
-   timestampCorrelator [arg] --[optionN] [valN]
-      correlate
-         --fns
-         --ns
-         --s
-         --dstTimescaleUri
-         --srcTimescaleUri
-      delete
-         --timescaleUri2
-         --timescaleUri1
-      create
-         --historyLength
-         --samplingInterval
-         --timescaleUri2
-         --timescaleUri1
-
-   syncDomain [arg] --[optionN] [valN]
-      isCoherentSinceLastChecked
-         --uri
-      isCoherent
-         --uri
-      addSyncableDevice
-         --syncableDeviceUri
-         --uri
-      stop
-         --uri
-      startV2
-         --timeout_s
-         --waitToBecomeCoherent
-         --saveInitialCoherency
-         --uri
-      start
-         --timeout_s
-         --uri
-      delete
-         --uri
-      createAndAddDevices
-         --minSyncDuration_ms
-         --maxOffset_ns
-         --remoteHosts  (e.g. [\"192.0.2.10\",\"192.0.2.20\"])
-         --timescaleUri  (For automatic timescaleUri selection, supply "null") )"
-                              "\n"
-                              R"(         --uri
-      create
-         --minSyncDuration_ms
-         --maxOffset_ns
-         --timescaleUri
-         --uri
-
-   timescale [arg] --[optionN] [valN]
-      getTime
-         --timescaleUri
-
-   getCurrentTimescale --[optionN] [valN]
-      --remoteHost
-
-   list [arg]
-      correlators
-      timescales
-      syncableDevices
-      syncDomains
-
-   getApiVersion
-)";
+using testing::kFullHelp;
 
 // The block of `command` within the full help: from its "\n   command" line
 // to the next block.

@@ -1,0 +1,38 @@
+// RpcServerThread: the service's Thrift server on the local abstract socket,
+// one thread per connection, accepting on a thread of its own. Construction
+// returns once the server listens, or throws why it could not (a name taken
+// by another server, ...), leaving nothing running. stop (and the destructor)
+// ends serving once the calls in progress have been answered.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace vesksapi {
+
+class SessionInterface;
+
+class RpcServerThread {
+ public:
+  // Serves `session`, which must outlive this object, on `socketName`.
+  RpcServerThread(const std::string& socketName, SessionInterface& session);
+  RpcServerThread(const RpcServerThread&) = delete;
+  RpcServerThread& operator=(const RpcServerThread&) = delete;
+  ~RpcServerThread();
+
+  // Closes the listening socket and every connection once its call in
+  // progress is answered; returns when the serving thread has ended. No call
+  // reaches the session afterwards. A second stop does nothing.
+  void stop();
+
+ private:
+  struct Server;
+
+  void run();
+
+  std::unique_ptr<Server> server_;
+  std::thread serving_;
+};
+
+}  // namespace vesksapi

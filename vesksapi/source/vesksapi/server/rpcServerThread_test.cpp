@@ -1,0 +1,224 @@
+// The server over its socket, spoken to in raw bytes, with a fake session.
+// Runs in a private network namespace: the abstract name is its own there.
+#include "vesksapi/server/rpcServerThread.h"
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <future>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "testing/fakeSession.h"
+#include "testing/rawConnection.h"
+#include "testing/wireBytes.h"
+
+namespace vesksapi {
+namespace {
+
+using testing::applicationException;
+using testing::callFrame;
+using testing::FakeSession;
+using testing::RawConnection;
+using testing::stringReply;
+using testing::WireBytes;
+
+const std::string kName("\0vesksRpc\0", 10);
+const std::string kNoArguments = WireBytes().stop();
+constexpr int32_t kUnknownMethod = 1;
+constexpr int32_t kUnknown = 0;
+
+std::string infoCall(int32_t sequenceId = 0, testing::MessageType type = testing::kCall) {
+  return callFrame("getTimescaleInfo", sequenceId, kNoArguments, type);
+}
+
+std::string infoReply(int32_t sequenceId = 0) {
+  return stringReply("getTimescaleInfo", sequenceId, "getTimescaleInfo result");
+}
+
+// Sends one frame on a new connection and reads an answer of `answer`'s size.
+std::string exchange(const std::string& frame, const std::string& answer) {
+  RawConnection connection(kName);
+  EXPECT_TRUE(connection.connected());
+  connection.send(frame);
+  return connection.receive(answer.size());
+}
+
+class RpcServerThreadTest : public ::testing::Test {
+ protected:
+  FakeSession session;
+  std::unique_ptr<RpcServerThread> server = std::make_unique<RpcServerThread>(kName, session);
+};
+
+TEST_F(RpcServerThreadTest, ACallIsAnsweredWithItsSequenceIdAndTheConnectionServesTheNext) {
+  RawConnection connection(kName);
+  ASSERT_TRUE(connection.connected());
+  for (int32_t sequenceId : {7, -1, 0}) {
+    connection.send(infoCall(sequenceId));
+    EXPECT_EQ(connection.receive(infoReply(sequenceId).size()), infoReply(sequenceId));
+  }
+}
+
+TEST_F(RpcServerThreadTest, AnUnknownMethodGetsUnknownMethodAndTheConnectionServesTheNext) {
+  RawConnection connection(kName);
+  ASSERT_TRUE(connection.connected());
+  for (const std::string name : {"loadresources", "", "getTimescaleInfo "}) {
+    // Whatever body comes is skipped whole.
+    const std::string body = WireBytes().field(testing::kString, 1).string("x").field(testing::kI32, 9).i32(3).stop();
+    connection.send(callFrame(name, 7, body));
+    const std::string expected = applicationException(name, 7, "Invalid method name: '" + name + "'", kUnknownMethod);
+    EXPECT_EQ(connection.receive(expected.size()), expected);
+    connection.send(infoCall(8));
+    EXPECT_EQ(connection.receive(infoReply(8).size()), infoReply(8));
+  }
+}
+
+TEST_F(RpcServerThreadTest, AFailingCallCarriesOnlyTheStatusFieldWithCodeAndDetail) {
+  const std::string detail = R"({"error_constant":"qzkormerr_resourceNotFound","file":"session"})";
+  session.outcome = [&](qzerr_Status* status) {
+    qzerr_setCode(status, -52006);
+    qzerr_resetJson(status, detail.c_str());
+  };
+  const std::string expected = WireBytes()
+                                   .message(testing::kReply, "syncDomain_isCoherent", 3)
+                                   .field(testing::kStruct, 1)
+                                   .field(testing::kI32, 1).i32(-52006)
+                                   .field(testing::kString, 2).string(detail)
+                                   .stop()
+                                   .stop();
+  const std::string call =
+      callFrame("syncDomain_isCoherent", 3, WireBytes().field(testing::kString, 1).string("/domain").stop());
+  EXPECT_EQ(exchange(call, expected), expected);
+  EXPECT_EQ(session.calls(), std::vector<std::string>{"syncDomain_isCoherent(/domain)"});
+}
+
+TEST_F(RpcServerThreadTest, ASuccessfulVoidCallIsAnsweredWithAnEmptyResult) {
+  const std::string expected = WireBytes().message(testing::kReply, "syncDomain_stop", 0).stop();
+  const std::string call =
+      callFrame("syncDomain_stop", 0, WireBytes().field(testing::kString, 1).string("/domain").stop());
+  EXPECT_EQ(exchange(call, expected), expected);
+}
+
+TEST_F(RpcServerThreadTest, AOnewayCallIsAnsweredLikeACall) {
+  EXPECT_EQ(exchange(infoCall(5, testing::kOneway), infoReply(5)), infoReply(5));
+}
+
+TEST_F(RpcServerThreadTest, AReplySentToTheServerGetsNoAnswerAndEndsTheConnection) {
+  RawConnection connection(kName);
+  ASSERT_TRUE(connection.connected());
+  connection.send(stringReply("getTimescaleInfo", 0, "x"));
+  EXPECT_TRUE(connection.endsWithoutAnswer());
+  EXPECT_EQ(exchange(infoCall(), infoReply()), infoReply());
+}
+
+TEST_F(RpcServerThreadTest, AStandardExceptionOfTheHandlerBecomesAnApplicationException) {
+  session.outcome = [](qzerr_Status*) { throw std::runtime_error("out of luck"); };
+  const std::string expected = applicationException("getTimescaleInfo", 4, "out of luck", kUnknown);
+  EXPECT_EQ(exchange(infoCall(4), expected), expected);
+}
+
+// Thrift's connection loop lets anything but its own exceptions escape the
+// connection's thread, which would end the whole daemon.
+TEST_F(RpcServerThreadTest, AnyOtherFailureEndsThatConnectionOnly) {
+  session.outcome = [](qzerr_Status*) { throw 42; };
+  RawConnection connection(kName);
+  ASSERT_TRUE(connection.connected());
+  connection.send(infoCall());
+  EXPECT_TRUE(connection.endsWithoutAnswer());
+  session.outcome = nullptr;
+  EXPECT_EQ(exchange(infoCall(), infoReply()), infoReply());
+}
+
+// Without limits one frame makes the daemon allocate what its length says,
+// then wait for that many bytes.
+TEST_F(RpcServerThreadTest, OversizedLengthsAreRefusedAndTheServerServesOtherConnections) {
+  const std::vector<std::string> frames = {
+      callFrame("getTimescaleInfo", 0, WireBytes().field(testing::kString, 1).i32(0x7fffffff)),
+      callFrame("syncDomain_stop", 0, WireBytes().field(testing::kString, 1).i32(16 * 1024 * 1024 + 1)),
+      // An unversioned header: its first word is the length of the name.
+      WireBytes().i32(0x7fffffff),
+      callFrame("getTimescaleInfo", 0, WireBytes().field(testing::kStruct, 5).field(testing::kString, 1).i32(0x7ffffff0)),
+  };
+  RawConnection waiting(kName);  // open throughout, served afterwards
+  for (const std::string& frame : frames) {
+    RawConnection connection(kName);
+    ASSERT_TRUE(connection.connected());
+    connection.send(frame);
+    EXPECT_TRUE(connection.endsWithoutAnswer());
+  }
+  waiting.send(infoCall(1));
+  EXPECT_EQ(waiting.receive(infoReply(1).size()), infoReply(1));
+}
+
+TEST_F(RpcServerThreadTest, TheKernelNameIsTheNameFollowedByNulsToTheEndOfTheAddress) {
+  std::ifstream table("/proc/net/unix");
+  std::vector<std::string> paths;
+  for (std::string line; std::getline(table, line);) {
+    const size_t at = line.rfind(' ');
+    if (at != std::string::npos) paths.push_back(line.substr(at + 1));
+  }
+  EXPECT_THAT(paths, ::testing::Contains("@vesksRpc" + std::string(99, '@')));
+  // An address that counts only the name's bytes names another socket.
+  EXPECT_TRUE(testing::listens(kName));
+  EXPECT_FALSE(testing::listens(kName, /*nameLengthOnly=*/true));
+}
+
+TEST_F(RpcServerThreadTest, ASecondServerOnTheSameNameFailsAndTheFirstKeepsServing) {
+  FakeSession other;
+  try {
+    RpcServerThread second(kName, other);
+    ADD_FAILURE() << "a second server started";
+  } catch (const std::exception& e) {
+    EXPECT_THAT(e.what(), ::testing::HasSubstr("Could not bind"));
+  }
+  EXPECT_EQ(exchange(infoCall(), infoReply()), infoReply());
+  EXPECT_TRUE(other.calls().empty());
+}
+
+TEST_F(RpcServerThreadTest, AServerStartsAgainOnTheNameOnceTheFirstHasStopped) {
+  server->stop();
+  EXPECT_FALSE(testing::listens(kName));
+  server->stop();
+  server = std::make_unique<RpcServerThread>(kName, session);
+  EXPECT_EQ(exchange(infoCall(), infoReply()), infoReply());
+}
+
+// A stop that came before the server listened would miss it and wait for
+// ever; the server listens before it is handed out.
+TEST_F(RpcServerThreadTest, AStopRightAfterAStartReturns) {
+  server.reset();
+  for (int round = 0; round < 50; ++round) RpcServerThread(kName, session).stop();
+  EXPECT_FALSE(testing::listens(kName));
+}
+
+TEST_F(RpcServerThreadTest, StopClosesIdleConnectionsAndWaitsForTheCallInProgress) {
+  std::promise<void> entered;
+  std::atomic<bool> finished{false};
+  session.outcome = [&](qzerr_Status*) {
+    entered.set_value();
+    // Finish only once the stop has closed the listening socket.
+    while (testing::listens(kName)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    finished = true;
+  };
+  RawConnection idle(kName);
+  RawConnection busy(kName);
+  ASSERT_TRUE(idle.connected() && busy.connected());
+  busy.send(infoCall(2));
+  entered.get_future().wait();
+
+  std::thread stopper([&] { server->stop(); });
+  EXPECT_EQ(busy.receive(infoReply(2).size()), infoReply(2));
+  stopper.join();
+  EXPECT_TRUE(finished);
+  EXPECT_TRUE(idle.endsWithoutAnswer());
+  EXPECT_TRUE(busy.endsWithoutAnswer());
+}
+
+}  // namespace
+}  // namespace vesksapi

@@ -1,0 +1,159 @@
+#include "vesksapi/client/thriftClient.h"
+
+#include <cstring>
+#include <utility>
+
+#include <thrift/protocol/TBinaryProtocol.h>
+#include <thrift/transport/TSocket.h>
+
+#include "vesksapi/client/replyCheckingProtocol.h"
+#include "vesksapi/libraryObjects.h"
+#include "vesksapi/server/localEndpoint.h"
+
+namespace vesksapi {
+
+namespace {
+
+using apache::thrift::protocol::TBinaryProtocolT;
+using apache::thrift::transport::TTransport;
+
+// What the daemon may send back: its texts (the info lists of every
+// registered object among them) well below this, and no lists at all.
+constexpr int32_t kReplyStringLimit = 64 * 1024 * 1024;
+constexpr int32_t kReplyContainerLimit = 64 * 1024;
+
+std::shared_ptr<apache::thrift::protocol::TProtocol> makeProtocol(const std::shared_ptr<TTransport>& transport) {
+  auto binary = std::make_shared<TBinaryProtocolT<TTransport>>(transport, kReplyStringLimit, kReplyContainerLimit,
+                                                               /*strict_read=*/false, /*strict_write=*/true);
+  return std::make_shared<ReplyCheckingProtocol>(binary);
+}
+
+// The wire's i32 carries the same 32 bits: above 2147483647 it is negative.
+int32_t wireInt32(uint32_t value) {
+  int32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+
+vesksrpc::vesksrpc_Timestamp toWire(const vesklib_Timestamp& timestamp) {
+  vesksrpc::vesksrpc_Timestamp wire;
+  wire.seconds = timestamp.seconds;
+  wire.nanos = timestamp.nanos;
+  wire.fractionalNanos = timestamp.fractionalNanos;
+  wire.isNegative = timestamp.isNegative;
+  return wire;
+}
+
+void fromWire(const vesksrpc::vesksrpc_Timestamp& wire, vesklib_Timestamp* timestamp) {
+  timestamp->seconds = wire.seconds;
+  timestamp->nanos = wire.nanos;
+  timestamp->fractionalNanos = wire.fractionalNanos;
+  timestamp->isNegative = wire.isNegative;
+}
+
+// Text results are received apart and handed over only once the reply is
+// whole: a reply cut short leaves the caller's text as it was.
+template <typename Call>
+void receiveText(std::string& output, Call call) {
+  std::string received;
+  call(received);
+  output = std::move(received);
+}
+
+}  // namespace
+
+ThriftClient::ThriftClient()
+    : transport_(std::make_shared<apache::thrift::transport::TSocket>(
+          localEndpoint::socketPath(libraryObjects::clientSocketName()))),
+      protocol_(makeProtocol(transport_)),
+      client_(protocol_) {}
+
+void ThriftClient::open() { transport_->open(); }
+
+void ThriftClient::close() { transport_->close(); }
+
+void ThriftClient::loadResources(std::string& loadedResourcesJson, const std::string& deviceParamsJson) {
+  receiveText(loadedResourcesJson,
+              [&](std::string& received) { client_.loadResources(received, deviceParamsJson); });
+}
+
+void ThriftClient::unloadResources(const std::string& deviceParamsJson) {
+  client_.unloadResources(deviceParamsJson);
+}
+
+void ThriftClient::timescale_getTime(const std::string& timescaleUri, vesklib_Timestamp* timestamp) {
+  vesksrpc::vesksrpc_Timestamp received;
+  client_.timescale_getTime(received, timescaleUri);
+  fromWire(received, timestamp);
+}
+
+void ThriftClient::timestampCorrelator_create(const std::string& timestampCorrelatorParamsJson) {
+  client_.timestampCorrelator_create(timestampCorrelatorParamsJson);
+}
+
+void ThriftClient::timestampCorrelator_delete(const std::string& timescaleUri1, const std::string& timescaleUri2) {
+  client_.timestampCorrelator_delete(timescaleUri1, timescaleUri2);
+}
+
+void ThriftClient::timestampCorrelator_correlate(const std::string& sourceTimescaleUri,
+                                                 const std::string& destTimescaleUri,
+                                                 const vesklib_Timestamp* timestampInSourceTimescale,
+                                                 vesklib_Timestamp* correlatedTimestamp) {
+  vesksrpc::vesksrpc_Timestamp received;
+  client_.timestampCorrelator_correlate(received, sourceTimescaleUri, destTimescaleUri,
+                                        toWire(*timestampInSourceTimescale));
+  fromWire(received, correlatedTimestamp);
+}
+
+void ThriftClient::syncDomain_create(const std::string& syncDomainParamsJson) {
+  client_.syncDomain_create(syncDomainParamsJson);
+}
+
+bool ThriftClient::syncDomain_start(const std::string& syncDomainUri, uint32_t timeout_s) {
+  return client_.syncDomain_start(syncDomainUri, wireInt32(timeout_s));
+}
+
+void ThriftClient::syncDomain_startV2(const std::string& syncDomainUri, bool saveInitialCoherency,
+                                      bool waitToBecomeCoherent, uint32_t timeout_s) {
+  client_.syncDomain_startV2(syncDomainUri, saveInitialCoherency, waitToBecomeCoherent, wireInt32(timeout_s));
+}
+
+void ThriftClient::syncDomain_stop(const std::string& syncDomainUri) { client_.syncDomain_stop(syncDomainUri); }
+
+void ThriftClient::syncDomain_delete(const std::string& syncDomainUri) { client_.syncDomain_delete(syncDomainUri); }
+
+void ThriftClient::syncDomain_addSyncableDevice(const std::string& syncDomainUri,
+                                                const std::string& syncableDeviceUri) {
+  client_.syncDomain_addSyncableDevice(syncDomainUri, syncableDeviceUri);
+}
+
+bool ThriftClient::syncDomain_isCoherent(const std::string& syncDomainUri) {
+  return client_.syncDomain_isCoherent(syncDomainUri);
+}
+
+bool ThriftClient::syncDomain_isCoherentSinceLastChecked(const std::string& syncDomainUri) {
+  return client_.syncDomain_isCoherentSinceLastChecked(syncDomainUri);
+}
+
+void ThriftClient::syncDomain_createAndAddDevices(std::string& result, const std::string& syncDomainParamsJson) {
+  receiveText(result,
+              [&](std::string& received) { client_.syncDomain_createAndAddDevices(received, syncDomainParamsJson); });
+}
+
+void ThriftClient::getTimescaleInfo(std::string& info) {
+  receiveText(info, [&](std::string& received) { client_.getTimescaleInfo(received); });
+}
+
+void ThriftClient::getSyncableDeviceInfo(std::string& info) {
+  receiveText(info, [&](std::string& received) { client_.getSyncableDeviceInfo(received); });
+}
+
+void ThriftClient::getSyncDomainInfo(std::string& info) {
+  receiveText(info, [&](std::string& received) { client_.getSyncDomainInfo(received); });
+}
+
+void ThriftClient::getTimestampCorrelatorInfo(std::string& info) {
+  receiveText(info, [&](std::string& received) { client_.getTimestampCorrelatorInfo(received); });
+}
+
+}  // namespace vesksapi

@@ -91,10 +91,12 @@ std::string registerLoaded(const std::vector<Pointer>& loaded, std::unordered_ma
   return "[" + uris + "]";
 }
 
-// A registered URI is under a root only when the root is followed by '/':
-// so 127.0.0.1 does not take 127.0.0.12's objects, nor an empty root all.
+// A registered URI is under a root only when the root is followed by '/',
+// so 127.0.0.1 does not take 127.0.0.12's objects; an empty root (no host)
+// names no target's objects.
 bool isUnderRoot(const std::string& uri, const std::string& root) {
-  return uri.size() > root.size() && uri.compare(0, root.size(), root) == 0 && uri[root.size()] == '/';
+  return !root.empty() && uri.size() > root.size() && uri.compare(0, root.size(), root) == 0 &&
+         uri[root.size()] == '/';
 }
 
 template <typename Map>

@@ -1,0 +1,520 @@
+// The session against simulated remote targets, inside the test's private
+// network namespace: loading and unloading targets, sync domains on their
+// devices, create-and-add-devices, and correlators against a target's clock.
+#include "vesksapi/session/session.h"
+
+#include <cjson/cJSON.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "targetSim.h"
+#include "testing/raised.h"
+#include "testing/testStatus.h"
+#include "vesklib/testing/timestampNanos.h"
+#include "vesktools_timescales/testing/qzqlmStandIn.h"
+
+namespace {
+
+using vesk::testing::lastChannel;
+using vesk::testing::TestStatus;
+using vesklib::testing::hostNanos;
+using vesklib::testing::nanosOf;
+using vesklib::testing::sameTimestamp;
+using vesklib::testing::timestampOf;
+using vesktest::TargetSim;
+using vesktools::pendulo::testing::hostFollowsState;
+using vesktools::pendulo::testing::QzqlmStateFile;
+
+constexpr char kSystem[] = "/localhost/vesks/timescales/system";
+constexpr char kTimekeeper[] = "/veskwebs/syncableDevices/pendulo/timekeeper/genericTk";
+// One grandmaster as two targets spell it, and a second one.
+constexpr char kGmDashed[] = "/veskwebs/timescales/pendulo/ptp0/00-1B-21-FF-FE-00-00-01";
+constexpr char kGmColons[] = "/veskwebs/timescales/pendulo/ptp0/00:1b:21:ff:fe:00:00:01";
+constexpr char kGm2[] = "/veskwebs/timescales/pendulo/ptp1/00-1b-21-ff-fe-00-00-02";
+constexpr char kNotSynchronised[] = R"({"qlmAttributes": {"isHostTimeSynchronized": false}})";
+
+// A target whose timekeeper device is listed first, then its timescales;
+// `device` adds members to the device, `more` to the configuration.
+std::string targetConfig(const std::vector<std::string>& timescales, const std::string& more = "",
+                         const std::string& device = "") {
+  std::string list;
+  for (const std::string& uri : timescales) list += (list.empty() ? "\"" : ",\"") + uri + "\"";
+  return R"({"devices":[{"uri":")" + std::string(kTimekeeper) + "\"" + device + R"(}],"timescales":[)" + list +
+         "]" + more + "}";
+}
+
+std::string hostDocument(const std::string& hostJson) {
+  return R"({"version":1,"type":"networkDeviceParams","params":{"remoteHost":)" + hostJson + "}}";
+}
+std::string host(const std::string& address) { return hostDocument("\"" + address + "\""); }
+
+std::string syncDomainParams(const std::string& uri, const std::string& timescaleUri, uint32_t maxOffset_ns = 1000) {
+  return R"({"version":1,"type":"syncDomainParams","params":{"uri":")" + uri + R"(","timescaleUri":")" +
+         timescaleUri + R"(","maxOffset_ns":)" + std::to_string(maxOffset_ns) + R"(,"minSyncDuration_ms":10}})";
+}
+
+std::string createAndAddParams(const std::string& uri, const std::vector<std::string>& hosts,
+                               uint32_t maxOffset_ns = 1000) {
+  std::string list;
+  for (const std::string& h : hosts) list += (list.empty() ? "\"" : ",\"") + h + "\"";
+  return R"({"version":1,"type":"syncDomainCreateAndAddRemoteDevicesParams","params":{"uri":")" + uri +
+         R"(","timescaleUri":null,"remoteHosts":[)" + list + R"(],"maxOffset_ns":)" + std::to_string(maxOffset_ns) +
+         R"(,"minSyncDuration_ms":10}})";
+}
+
+std::string correlatorParams(const std::string& uri1, const std::string& uri2, const std::string& more = "") {
+  return R"({"version":1,"type":"linearCorrelatorParams","params":{"timescaleUri1":")" + uri1 +
+         R"(","timescaleUri2":")" + uri2 + R"(","samplingIntervalMs":5,"maxSampleSize":50,)" +
+         R"("maxWaitForFirstCorrelate_ms":10000)" + more + "}}";
+}
+
+struct Outcome {
+  int32_t code;
+  std::string detail;
+};
+
+template <typename Call>
+Outcome outcomeOf(Call call) {
+  TestStatus status;
+  call(status.get());
+  return {status.code(), status.json()};
+}
+
+using JsonTree = std::unique_ptr<cJSON, decltype(&cJSON_Delete)>;
+JsonTree parsed(const std::string& json) { return JsonTree(cJSON_Parse(json.c_str()), cJSON_Delete); }
+
+// The array's strings, or each element's member `key`, sorted.
+std::vector<std::string> sortedTexts(const std::string& jsonArray, const char* key = nullptr) {
+  const JsonTree array = parsed(jsonArray);
+  std::vector<std::string> texts;
+  const cJSON* element = nullptr;
+  cJSON_ArrayForEach(element, array.get()) {
+    const cJSON* text = key == nullptr ? element : cJSON_GetObjectItemCaseSensitive(element, key);
+    texts.push_back(cJSON_IsString(text) ? text->valuestring : "(not a string)");
+  }
+  std::sort(texts.begin(), texts.end());
+  return texts;
+}
+
+// How many requests of `method` to the timekeeper device a target received.
+size_t timekeeperRequests(const TargetSim& target, const std::string& method) {
+  const std::vector<vesktest::LoggedRequest> requests = target.requests();
+  return std::count_if(requests.begin(), requests.end(), [&](const vesktest::LoggedRequest& request) {
+    return request.method == method && request.target == kTimekeeper;
+  });
+}
+
+class SessionOnTargets : public ::testing::Test {
+ protected:
+  std::string load(const std::string& address) {
+    std::string answer;
+    const Outcome result = outcomeOf([&](qzerr_Status* s) { session_.loadResources(answer, host(address), s); });
+    EXPECT_EQ(result.code, 0) << result.detail;
+    return answer;
+  }
+  Outcome unload(const std::string& document) {
+    return outcomeOf([&](qzerr_Status* s) { session_.unloadResources(document, s); });
+  }
+  Outcome createDomain(const std::string& uri, const std::string& timescaleUri, uint32_t maxOffset_ns = 1000) {
+    return outcomeOf(
+        [&](qzerr_Status* s) { session_.syncDomain_create(syncDomainParams(uri, timescaleUri, maxOffset_ns), s); });
+  }
+  Outcome add(const std::string& domainUri, const std::string& deviceUri) {
+    return outcomeOf([&](qzerr_Status* s) { session_.syncDomain_addSyncableDevice(domainUri, deviceUri, s); });
+  }
+  Outcome deleteDomain(const std::string& uri) {
+    return outcomeOf([&](qzerr_Status* s) { session_.syncDomain_delete(uri, s); });
+  }
+  Outcome createAndAdd(std::string& result, const std::string& document) {
+    return outcomeOf([&](qzerr_Status* s) { session_.syncDomain_createAndAddDevices(result, document, s); });
+  }
+  Outcome createCorrelator(const std::string& document) {
+    return outcomeOf([&](qzerr_Status* s) { session_.timestampCorrelator_create(document, s); });
+  }
+  Outcome deleteCorrelator(const std::string& uri1, const std::string& uri2) {
+    return outcomeOf([&](qzerr_Status* s) { session_.timestampCorrelator_delete(uri1, uri2, s); });
+  }
+  std::string info(void (vesksapi::Session::*getter)(std::string&, qzerr_Status*)) {
+    std::string text;
+    const Outcome result = outcomeOf([&](qzerr_Status* s) { (session_.*getter)(text, s); });
+    EXPECT_EQ(result.code, 0) << result.detail;
+    return text;
+  }
+  std::vector<std::string> timescaleUris() { return sortedTexts(info(&vesksapi::Session::getTimescaleInfo)); }
+  size_t deviceCount() { return sortedTexts(info(&vesksapi::Session::getSyncableDeviceInfo)).size(); }
+  std::vector<std::string> domainUris() { return sortedTexts(info(&vesksapi::Session::getSyncDomainInfo), "uri"); }
+  // The "uri" of each member of the domain listed at `index`.
+  std::vector<std::string> memberUris(int index) {
+    const JsonTree domains = parsed(info(&vesksapi::Session::getSyncDomainInfo));
+    const cJSON* members = cJSON_GetObjectItemCaseSensitive(cJSON_GetArrayItem(domains.get(), index), "syncableDevices");
+    char* printed = cJSON_PrintUnformatted(members);
+    const std::string text = printed != nullptr ? printed : "[]";
+    cJSON_free(printed);
+    return sortedTexts(text, "uri");
+  }
+
+  // The manager of this host reports it unsynchronised: correlators are linear.
+  QzqlmStateFile manager_{kNotSynchronised};
+  vesksapi::Session session_;
+};
+
+const std::string kDeviceA = std::string("127.0.0.2") + kTimekeeper;
+const std::string kDeviceB = std::string("127.0.0.3") + kTimekeeper;
+const std::string kGmDashedA = std::string("127.0.0.2") + kGmDashed;
+const std::string kGm2A = std::string("127.0.0.2") + kGm2;
+
+// ---- Loading and unloading
+
+TEST_F(SessionOnTargets, LoadingTwiceAnswersAlikeAndKeepsTheFirstObjects) {
+  const TargetSim target(targetConfig({kGmDashed}), "127.0.0.2");
+  const std::string expected =
+      R"({"syncableDevices":[")" + kDeviceA + R"("],"timescales":[")" + kGmDashedA + R"("]})";
+  EXPECT_EQ(load("127.0.0.2"), expected);
+  ASSERT_EQ(createDomain("/sd/first", kGmDashedA).code, 0);
+  ASSERT_EQ(add("/sd/first", kDeviceA).code, 0);
+
+  EXPECT_EQ(load("127.0.0.2"), expected);
+  EXPECT_EQ(timescaleUris(), (std::vector<std::string>{kSystem, kGmDashedA}));
+  EXPECT_EQ(deviceCount(), 1u);
+  // The registered device is still the one that took /sd/first's
+  // requirements: a second domain that asks for others conflicts with it.
+  ASSERT_EQ(createDomain("/sd/second", kGmDashedA, 2000).code, 0);
+  EXPECT_EQ(add("/sd/second", kDeviceA).code, -1074100993);
+}
+
+TEST_F(SessionOnTargets, UnloadingRefusesWhileADomainOrACorrelatorUsesTheTarget) {
+  const TargetSim target(targetConfig({kGmDashed}), "127.0.0.2");
+  load("127.0.0.2");
+  ASSERT_EQ(createDomain("/sd/a", kGmDashedA).code, 0);
+  ASSERT_EQ(add("/sd/a", kDeviceA).code, 0);
+  const std::string tabs = "\\t\\t\\t\\t\\t" + std::string(21, ' ');
+
+  const Outcome deviceBusy = unload(host("127.0.0.2"));
+  EXPECT_EQ(deviceBusy.code, -52031);
+  EXPECT_EQ(lastChannel(deviceBusy.detail, "qzsyncdomain_debug"),
+            R"({"device to delete is in use and could not )" + tabs + R"(be unloaded.":")" + kDeviceA + R"("})");
+  EXPECT_NE(parsed(deviceBusy.detail), nullptr) << "the detail is JSON";
+  EXPECT_EQ(timescaleUris().size(), 2u);
+  EXPECT_EQ(deviceCount(), 1u);
+
+  ASSERT_EQ(deleteDomain("/sd/a").code, 0);
+  ASSERT_EQ(createCorrelator(correlatorParams(kSystem, kGmDashedA)).code, 0);
+  const Outcome timescaleBusy = unload(host("127.0.0.2"));
+  EXPECT_EQ(timescaleBusy.code, -52031);
+  EXPECT_EQ(lastChannel(timescaleBusy.detail, "qzsyncdomain_debug"),
+            R"({"timescale to delete is in use and could not )" + tabs + R"(be unloaded.":")" + kGmDashedA +
+                R"("})");
+  EXPECT_EQ(deviceCount(), 1u) << "the free device stays while the timescale is busy";
+
+  ASSERT_EQ(deleteCorrelator(kGmDashedA, kSystem).code, 0);
+  EXPECT_EQ(unload(host("127.0.0.2")).code, 0);
+  EXPECT_EQ(timescaleUris(), std::vector<std::string>{kSystem});
+  EXPECT_EQ(deviceCount(), 0u);
+}
+
+TEST_F(SessionOnTargets, UnloadingTakesOnlyObjectsUnderTheTargetsOwnRoot) {
+  const TargetSim two(targetConfig({kGmDashed}), "127.0.0.2");
+  const TargetSim twelve(targetConfig({kGm2}), "127.0.0.12");
+  load("127.0.0.2");
+  load("127.0.0.12");
+  const std::vector<std::string> all = {kSystem, "127.0.0.12" + std::string(kGm2), kGmDashedA};
+  ASSERT_EQ(timescaleUris(), all);
+
+  // No host names no target, and the system timescale is nobody's.
+  EXPECT_EQ(unload(hostDocument("null")).code, 0);
+  EXPECT_EQ(unload(host("/localhost")).code, 0);
+  EXPECT_EQ(timescaleUris(), all);
+  EXPECT_EQ(deviceCount(), 2u);
+
+  EXPECT_EQ(unload(host("127.0.0.2")).code, 0);
+  EXPECT_EQ(timescaleUris(), (std::vector<std::string>{kSystem, "127.0.0.12" + std::string(kGm2)}));
+  EXPECT_EQ(sortedTexts(info(&vesksapi::Session::getSyncableDeviceInfo), "uri"),
+            std::vector<std::string>{"127.0.0.12" + std::string(kTimekeeper)});
+}
+
+// ---- Sync domains on a target's device
+
+TEST_F(SessionOnTargets, ASyncDomainIsFilledStartedCheckedStoppedAndDeleted) {
+  const TargetSim target(targetConfig({kGmDashed}), "127.0.0.2");
+  load("127.0.0.2");
+  ASSERT_EQ(createDomain("/sd/a", kGmDashedA).code, 0);
+  EXPECT_EQ(createDomain("/sd/a", "/no/timescale").code, -52013);
+  EXPECT_EQ(createDomain("/sd/b", "/no/timescale").code, -52006);
+  const Outcome missing = add("/sd/a", "127.0.0.2/veskwebs/syncableDevices/pendulo/timekeeper/other");
+  EXPECT_EQ(missing.code, -52006);
+  EXPECT_EQ(lastChannel(missing.detail, "qzsyncdomain_debug"),
+            R"({"syncableDeviceUri":"127.0.0.2/veskwebs/syncableDevices/pendulo/timekeeper/other"})");
+  ASSERT_EQ(add("/sd/a", kDeviceA).code, 0);
+  EXPECT_EQ(timekeeperRequests(target, "PUT"), 1u);
+
+  TestStatus status;
+  EXPECT_TRUE(session_.syncDomain_start("/sd/a", 5, status));
+  EXPECT_TRUE(session_.syncDomain_isCoherent("/sd/a", status));
+  EXPECT_TRUE(session_.syncDomain_isCoherentSinceLastChecked("/sd/a", status));
+  ASSERT_EQ(status.code(), 0) << status.json();
+  const JsonTree domains = parsed(info(&vesksapi::Session::getSyncDomainInfo));
+  const cJSON* domain = cJSON_GetArrayItem(domains.get(), 0);
+  EXPECT_STREQ(cJSON_GetObjectItemCaseSensitive(domain, "type")->valuestring, "SyncDomain");
+  EXPECT_TRUE(cJSON_IsTrue(cJSON_GetObjectItemCaseSensitive(domain, "isRunning")));
+
+  TestStatus again;
+  EXPECT_FALSE(session_.syncDomain_start("/sd/a", 5, again));
+  EXPECT_LT(again.code(), 0) << "a running domain refuses a second start";
+  EXPECT_EQ(outcomeOf([&](qzerr_Status* s) { session_.syncDomain_stop("/sd/a", s); }).code, 0);
+
+  target.updateDevice(kTimekeeper + 1, R"({"isCoherent":false,"coherencyLossCount":1})");
+  TestStatus timedOut;
+  EXPECT_FALSE(session_.syncDomain_start("/sd/a", 1, timedOut));
+  EXPECT_EQ(timedOut.code(), -52007) << timedOut.json();
+  EXPECT_EQ(outcomeOf([&](qzerr_Status* s) { session_.syncDomain_startV2("/sd/a", true, false, 1, s); }).code, 0);
+  EXPECT_EQ(deleteDomain("/sd/a").code, 0);
+  EXPECT_EQ(domainUris(), std::vector<std::string>{});
+}
+
+// A start that times out leaves its member's request outstanding; deleting the
+// domain and unloading the device right away must not leave that task to call
+// a released device (the sanitizer build would report it).
+TEST_F(SessionOnTargets, AMemberTaskNeverOutlivesItsDevice) {
+  const TargetSim target(targetConfig({kGmDashed}), "127.0.0.2");
+  load("127.0.0.2");
+  ASSERT_EQ(createDomain("/sd/slow", kGmDashedA).code, 0);
+  ASSERT_EQ(add("/sd/slow", kDeviceA).code, 0);
+  target.updateDevice(kTimekeeper + 1, R"({"get":{"delayMs":2500}})");
+  TestStatus status;
+  EXPECT_FALSE(session_.syncDomain_start("/sd/slow", 1, status));
+  EXPECT_EQ(status.code(), -52007) << status.json();
+  EXPECT_EQ(deleteDomain("/sd/slow").code, 0);
+  EXPECT_EQ(unload(host("127.0.0.2")).code, 0);
+  EXPECT_EQ(deviceCount(), 0u);
+}
+
+// ---- Create-and-add-devices
+
+TEST_F(SessionOnTargets, CreateAndAddSharesAGrandmasterSpelledTwoWays) {
+  const TargetSim a(targetConfig({kGmDashed}), "127.0.0.2");
+  const TargetSim b(targetConfig({kGmColons}), "127.0.0.3");
+  std::string result;
+  const Outcome made = createAndAdd(result, createAndAddParams("/sd/ca", {"127.0.0.2", "127.0.0.3"}));
+  ASSERT_EQ(made.code, 0) << made.detail;
+  EXPECT_EQ(result, kGmDashedA);
+  EXPECT_EQ(timekeeperRequests(a, "PUT"), 1u);
+  EXPECT_EQ(timekeeperRequests(b, "PUT"), 1u);
+  EXPECT_EQ(domainUris(), std::vector<std::string>{"/sd/ca"});
+  EXPECT_EQ(memberUris(0), (std::vector<std::string>{kDeviceA, kDeviceB}));
+}
+
+TEST_F(SessionOnTargets, AConflictOnOneCandidateMovesTheDomainToTheNext) {
+  const TargetSim a(targetConfig({kGmDashed, kGm2}), "127.0.0.2");
+  const TargetSim b(targetConfig({kGmDashed, kGm2}), "127.0.0.3");
+  const std::vector<std::string> hosts = {"127.0.0.2", "127.0.0.3"};
+  // Which shared timescale comes first, when nothing conflicts.
+  std::string first;
+  ASSERT_EQ(createAndAdd(first, createAndAddParams("/sd/probe", hosts)).code, 0);
+  ASSERT_EQ(deleteDomain("/sd/probe").code, 0);
+  const std::string second = first == kGmDashedA ? kGm2A : kGmDashedA;
+
+  // Another domain holds device A with the same requirements on the second.
+  ASSERT_EQ(createDomain("/sd/other", second).code, 0);
+  ASSERT_EQ(add("/sd/other", kDeviceA).code, 0);
+  std::string result;
+  const Outcome moved = createAndAdd(result, createAndAddParams("/sd/new", hosts));
+  EXPECT_EQ(moved.code, 0) << moved.detail;
+  EXPECT_EQ(result, second);
+  EXPECT_EQ(domainUris(), (std::vector<std::string>{"/sd/new", "/sd/other"}));
+  ASSERT_EQ(deleteDomain("/sd/new").code, 0);
+
+  // Other requirements conflict on every candidate: nothing of this call stays.
+  std::string none = "(before)";
+  const Outcome refused = createAndAdd(none, createAndAddParams("/sd/strict", hosts, 5));
+  EXPECT_EQ(refused.code, -1074100993);
+  EXPECT_EQ(none, "");
+  const std::string conflicts = vesk::testing::after(refused.detail, "\"conflictingDevicesPerTimescale\":");
+  EXPECT_NE(conflicts.find(R"({"timescaleUri":")" + first + R"(","syncableDeviceUris":[")" + kDeviceA + "\"]}"),
+            std::string::npos)
+      << conflicts;
+  EXPECT_NE(conflicts.find(R"({"timescaleUri":")" + second + R"(","syncableDeviceUris":[")" + kDeviceA + "\"]}"),
+            std::string::npos)
+      << conflicts;
+  EXPECT_EQ(domainUris(), std::vector<std::string>{"/sd/other"});
+}
+
+// The one target on this host's own address (inside the private namespace).
+TEST_F(SessionOnTargets, ALoneLocalhostWithoutTimescalesGetsANoOpDomain) {
+  const TargetSim local(targetConfig({}), "127.0.0.1");
+  std::string result;
+  const Outcome made = createAndAdd(result, createAndAddParams("/sd/local", {"localhost"}));
+  ASSERT_EQ(made.code, 0) << made.detail;
+  EXPECT_EQ(result, kSystem);
+  EXPECT_EQ(info(&vesksapi::Session::getSyncDomainInfo),
+            R"([{"type":"NopSyncDomain","uri":"/sd/local","isCoherent":false,"isRunning":false,)"
+            R"("syncableDevices":["localhost/veskwebs/syncableDevices/pendulo/timekeeper/genericTk"]}])");
+}
+
+TEST_F(SessionOnTargets, AFailedCreateAndAddLeavesOnlyWhatItDidNotMake) {
+  const TargetSim a(targetConfig({kGmDashed}), "127.0.0.2");
+  const TargetSim refusing(targetConfig({kGmDashed}, "", R"(,"put":{"status":500})"), "127.0.0.4");
+  const TargetSim noTimescale(targetConfig({}), "127.0.0.5");
+  ASSERT_EQ(createDomain("/sd/theirs", kSystem).code, 0);
+
+  struct Case {
+    const char* what;
+    std::string document;
+    int32_t code;
+  } cases[] = {
+      {"a host that does not load", createAndAddParams("/sd/theirs", {"127.0.0.9"}), -52024},
+      {"the URI in use", createAndAddParams("/sd/theirs", {"127.0.0.2"}), -52013},
+      {"a device that refuses its requirements", createAndAddParams("/sd/mine", {"127.0.0.4"}), -52024},
+      {"a host without a timescale", createAndAddParams("/sd/mine", {"127.0.0.2", "127.0.0.5"}), -1074100996},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string result = "(before)";
+    const Outcome failed = createAndAdd(result, c.document);
+    EXPECT_EQ(failed.code, c.code) << failed.detail;
+    EXPECT_EQ(result, "");
+    EXPECT_EQ(domainUris(), std::vector<std::string>{"/sd/theirs"});
+  }
+  std::string result;
+  const Outcome noTimescaleHost = createAndAdd(result, createAndAddParams("/sd/mine", {"127.0.0.2", "127.0.0.5"}));
+  EXPECT_EQ(lastChannel(noTimescaleHost.detail, "qzsyncdomain_debug"),
+            R"({"message":"No timescale returned from remote chassis to load.","resourceType":"timescale",)"
+            R"("remoteHost":"127.0.0.5"})");
+  EXPECT_EQ(info(&vesksapi::Session::getSyncDomainInfo),
+            R"([{"type":"NopSyncDomain","uri":"/sd/theirs","isCoherent":false,"isRunning":false,)"
+            R"("syncableDevices":[]}])");
+}
+
+// ---- Correlators against a target's clock
+
+constexpr int64_t kOffsetNs = 5000000000;
+constexpr double kDriftPpm = 20;
+// bench/linearCorrelator_bench: a conversion lies 0.12 to 0.22 ms off the
+// truth; the bound leaves room for a busy machine and the sanitizers.
+constexpr int64_t kBoundNs = 2000000;
+
+class SessionCorrelating : public SessionOnTargets {
+ protected:
+  void SetUp() override {
+    started_ = hostNanos();
+    target_ = std::make_unique<TargetSim>(
+        targetConfig({kGmDashed}, R"(,"timestampDaemon":{"offsetNs":)" + std::to_string(kOffsetNs) +
+                                      R"(,"driftPpm":)" + std::to_string(kDriftPpm) + "}"),
+        "127.0.0.2");
+    load("127.0.0.2");
+    ASSERT_EQ(createCorrelator(correlatorParams(kSystem, kGmDashedA)).code, 0);
+  }
+  void TearDown() override { target_.reset(); }
+
+  int64_t targetTruth(int64_t hostTime) const {
+    return hostTime + kOffsetNs + static_cast<int64_t>((hostTime - started_) * kDriftPpm / 1e6);
+  }
+
+  vesklib_Timestamp correlate(const std::string& source, const std::string& dest, const vesklib_Timestamp& in) {
+    vesklib_Timestamp out{};
+    const Outcome result = outcomeOf(
+        [&](qzerr_Status* s) { session_.timestampCorrelator_correlate(source, dest, &in, &out, s); });
+    EXPECT_EQ(result.code, 0) << result.detail;
+    return out;
+  }
+  // Whether asking reached the target: a new answer is stored only after its
+  // timekeeper device was asked for its coherency.
+  bool askedTarget(int64_t hostTime) {
+    target_->clearRequests();
+    correlate(kSystem, kGmDashedA, timestampOf(hostTime));
+    return timekeeperRequests(*target_, "GET") > 0;
+  }
+
+  int64_t started_ = 0;
+  std::unique_ptr<TargetSim> target_;
+};
+
+TEST_F(SessionCorrelating, ConvertsBetweenTheHostAndTheTargetClock) {
+  const int64_t now = hostNanos();
+  EXPECT_NEAR(nanosOf(correlate(kSystem, kGmDashedA, timestampOf(now))), targetTruth(now), kBoundNs);
+  EXPECT_NEAR(nanosOf(correlate(kGmDashedA, kSystem, timestampOf(targetTruth(now)))), now, kBoundNs);
+  EXPECT_NE(info(&vesksapi::Session::getTimestampCorrelatorInfo).find(R"("type" : "linear")"), std::string::npos);
+}
+
+TEST_F(SessionCorrelating, ARepeatedQuestionAndItsInverseComeFromTheCache) {
+  const vesklib_Timestamp question = timestampOf(hostNanos());
+  target_->clearRequests();
+  const vesklib_Timestamp answer = correlate(kSystem, kGmDashedA, question);
+  EXPECT_EQ(timekeeperRequests(*target_, "GET"), 1u);
+
+  target_->clearRequests();
+  EXPECT_TRUE(sameTimestamp(correlate(kSystem, kGmDashedA, question), answer));
+  EXPECT_TRUE(sameTimestamp(correlate(kGmDashedA, kSystem, answer), question));
+  EXPECT_EQ(target_->requests().size(), 0u);
+}
+
+TEST_F(SessionCorrelating, TheQuestionAfterTheLimitEvictsTheOldest) {
+  const int64_t base = hostNanos();
+  for (int64_t i = 0; i < 100; ++i) ASSERT_TRUE(askedTarget(base + i));
+  EXPECT_FALSE(askedTarget(base));
+  EXPECT_TRUE(askedTarget(base + 100));  // evicts the first
+  EXPECT_FALSE(askedTarget(base + 1));
+  EXPECT_TRUE(askedTarget(base));
+}
+
+TEST_F(SessionCorrelating, TheLimitRisesForEveryPairAndNeverFalls) {
+  const TargetSim other(targetConfig({kGm2}), "127.0.0.3");
+  load("127.0.0.3");
+  const std::string otherTimescale = "127.0.0.3" + std::string(kGm2);
+  ASSERT_EQ(createCorrelator(correlatorParams(kSystem, otherTimescale, R"(,"maxCacheSize":500)")).code, 0);
+  const int64_t base = hostNanos();
+  for (int64_t i = 0; i < 150; ++i) ASSERT_TRUE(askedTarget(base + i));
+  EXPECT_FALSE(askedTarget(base));
+
+  ASSERT_EQ(createCorrelator(correlatorParams(kSystem, kGmDashedA, R"(,"maxCacheSize":50)")).code, 0);
+  for (int64_t i = 150; i < 210; ++i) ASSERT_TRUE(askedTarget(base + i));
+  EXPECT_FALSE(askedTarget(base));
+}
+
+TEST_F(SessionCorrelating, TheLastDeletionRemovesTheCorrelatorAndItsCache) {
+  ASSERT_EQ(createCorrelator(correlatorParams(kGmDashedA, kSystem)).code, 0);
+  const int64_t question = hostNanos();
+  EXPECT_TRUE(askedTarget(question));
+
+  ASSERT_EQ(deleteCorrelator(kSystem, kGmDashedA).code, 0);
+  EXPECT_EQ(sortedTexts(info(&vesksapi::Session::getTimestampCorrelatorInfo), "uri"),
+            std::vector<std::string>{vesksapi::Session::makeCorrelatorKey(kSystem, kGmDashedA)});
+  EXPECT_FALSE(askedTarget(question));
+
+  ASSERT_EQ(deleteCorrelator(kGmDashedA, kSystem).code, 0);
+  EXPECT_EQ(info(&vesksapi::Session::getTimestampCorrelatorInfo), "[]");
+  vesklib_Timestamp out{};
+  const vesklib_Timestamp in = timestampOf(question);
+  EXPECT_EQ(outcomeOf([&](qzerr_Status* s) {
+              session_.timestampCorrelator_correlate(kSystem, kGmDashedA, &in, &out, s);
+            }).code,
+            -52006);
+
+  ASSERT_EQ(createCorrelator(correlatorParams(kSystem, kGmDashedA)).code, 0);
+  EXPECT_TRUE(askedTarget(question)) << "the pair's cache went with its last correlator";
+}
+
+TEST_F(SessionCorrelating, TwoLocalTimescalesOfAFollowingHostGetTheNoOpCorrelator) {
+  ASSERT_EQ(createCorrelator(correlatorParams(kSystem, kSystem)).code, 0);
+  EXPECT_NE(info(&vesksapi::Session::getTimestampCorrelatorInfo).find(R"("type" : "linear", "uri" : ")" +
+                                                                       std::string(kSystem) + "-"),
+            std::string::npos);
+  ASSERT_EQ(deleteCorrelator(kSystem, kSystem).code, 0);
+
+  manager_.write(hostFollowsState("00:1B:21:FF:FE:00:00:01"));
+  ASSERT_EQ(createCorrelator(correlatorParams(kSystem, kSystem)).code, 0);
+  EXPECT_NE(info(&vesksapi::Session::getTimestampCorrelatorInfo).find(R"("type" : "nop", "uri" : ")" +
+                                                                       std::string(kSystem) + "-"),
+            std::string::npos);
+  ASSERT_EQ(createCorrelator(correlatorParams(kSystem, kGmDashedA)).code, 0) << "a remote pair stays linear";
+  ASSERT_EQ(deleteCorrelator(kSystem, kSystem).code, 0);
+  EXPECT_NE(info(&vesksapi::Session::getTimestampCorrelatorInfo).find(R"("type" : "linear")"), std::string::npos);
+}
+
+}  // namespace

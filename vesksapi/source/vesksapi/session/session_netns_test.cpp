@@ -239,6 +239,24 @@ TEST_F(SessionOnTargets, UnloadingTakesOnlyObjectsUnderTheTargetsOwnRoot) {
             std::vector<std::string>{"127.0.0.12" + std::string(kTimekeeper)});
 }
 
+// A target whose URIs hold a quote changes no document the session writes:
+// each stays one string value, and create-and-add reads back the same URI.
+TEST_F(SessionOnTargets, URIsHoldingQuotesStayOneStringValue) {
+  const TargetSim target(targetConfig({R"(/veskwebs/timescales/pendulo/ptp0/gm\",\"x)"}), "127.0.0.2");
+  const std::string quoted = R"(127.0.0.2/veskwebs/timescales/pendulo/ptp0/gm",")" "x";
+  const std::string answer = load("127.0.0.2");
+  const JsonTree loaded = parsed(answer);
+  ASSERT_NE(loaded, nullptr) << answer;
+  EXPECT_STREQ(cJSON_GetArrayItem(cJSON_GetObjectItemCaseSensitive(loaded.get(), "timescales"), 0)->valuestring,
+               quoted.c_str());
+  EXPECT_EQ(timescaleUris(), (std::vector<std::string>{kSystem, quoted}));
+
+  std::string result;
+  const Outcome made = createAndAdd(result, createAndAddParams("/sd/quoted", {"127.0.0.2"}));
+  EXPECT_EQ(made.code, 0) << made.detail;
+  EXPECT_EQ(result, quoted);
+}
+
 // ---- Sync domains on a target's device
 
 TEST_F(SessionOnTargets, ASyncDomainIsFilledStartedCheckedStoppedAndDeleted) {
@@ -391,13 +409,27 @@ TEST_F(SessionOnTargets, AFailedCreateAndAddLeavesOnlyWhatItDidNotMake) {
             R"("syncableDevices":[]}])");
 }
 
+TEST_F(SessionOnTargets, ACorrelatorNeedsTheTimekeeperDeviceOfARemoteTimescale) {
+  const TargetSim target(R"({"devices":[{"uri":"/veskwebs/syncableDevices/pendulo/timekeeper/other"}],)"
+                         R"("timescales":[")" + std::string(kGmDashed) + R"("]})",
+                         "127.0.0.2");
+  load("127.0.0.2");
+  const Outcome missing = createCorrelator(correlatorParams(kSystem, kGmDashedA));
+  EXPECT_EQ(missing.code, -52006);
+  EXPECT_EQ(lastChannel(missing.detail, "qzsyncdomain_debug"), R"({"syncableDeviceUri":")" + kDeviceA + R"("})");
+  EXPECT_EQ(info(&vesksapi::Session::getTimestampCorrelatorInfo), "[]");
+}
+
 // ---- Correlators against a target's clock
 
 constexpr int64_t kOffsetNs = 5000000000;
 constexpr double kDriftPpm = 20;
-// bench/linearCorrelator_bench: a conversion lies 0.12 to 0.22 ms off the
-// truth; the bound leaves room for a busy machine and the sanitizers.
-constexpr int64_t kBoundNs = 2000000;
+// bench/linearCorrelator_bench: a conversion on a filled regression lies 0.12
+// to 0.22 ms off the truth. One made right after the start rests on a few
+// samples, each off by up to half its round trip to the simulator's process,
+// which a loaded machine under the sanitizers stretches to several ms; the
+// bound still catches any conversion that misses the target's offset.
+constexpr int64_t kBoundNs = 20000000;
 
 class SessionCorrelating : public SessionOnTargets {
  protected:
@@ -423,11 +455,13 @@ class SessionCorrelating : public SessionOnTargets {
     EXPECT_EQ(result.code, 0) << result.detail;
     return out;
   }
-  // Whether asking reached the target: a new answer is stored only after its
-  // timekeeper device was asked for its coherency.
-  bool askedTarget(int64_t hostTime) {
+  // Whether asking the `index`th distinct question reached the target: a new
+  // answer is stored only after the timekeeper device was asked for its
+  // coherency. Questions lie 1 ms apart, so no two share an answer (a record
+  // whose answer is already held would not be stored).
+  bool askedTarget(int64_t index) {
     target_->clearRequests();
-    correlate(kSystem, kGmDashedA, timestampOf(hostTime));
+    correlate(kSystem, kGmDashedA, timestampOf(started_ + index * 1000000));
     return timekeeperRequests(*target_, "GET") > 0;
   }
 
@@ -455,12 +489,11 @@ TEST_F(SessionCorrelating, ARepeatedQuestionAndItsInverseComeFromTheCache) {
 }
 
 TEST_F(SessionCorrelating, TheQuestionAfterTheLimitEvictsTheOldest) {
-  const int64_t base = hostNanos();
-  for (int64_t i = 0; i < 100; ++i) ASSERT_TRUE(askedTarget(base + i));
-  EXPECT_FALSE(askedTarget(base));
-  EXPECT_TRUE(askedTarget(base + 100));  // evicts the first
-  EXPECT_FALSE(askedTarget(base + 1));
-  EXPECT_TRUE(askedTarget(base));
+  for (int64_t i = 0; i < 100; ++i) ASSERT_TRUE(askedTarget(i));
+  EXPECT_FALSE(askedTarget(0));
+  EXPECT_TRUE(askedTarget(100));  // evicts the first
+  EXPECT_FALSE(askedTarget(1));
+  EXPECT_TRUE(askedTarget(0));
 }
 
 TEST_F(SessionCorrelating, TheLimitRisesForEveryPairAndNeverFalls) {
@@ -468,36 +501,52 @@ TEST_F(SessionCorrelating, TheLimitRisesForEveryPairAndNeverFalls) {
   load("127.0.0.3");
   const std::string otherTimescale = "127.0.0.3" + std::string(kGm2);
   ASSERT_EQ(createCorrelator(correlatorParams(kSystem, otherTimescale, R"(,"maxCacheSize":500)")).code, 0);
-  const int64_t base = hostNanos();
-  for (int64_t i = 0; i < 150; ++i) ASSERT_TRUE(askedTarget(base + i));
-  EXPECT_FALSE(askedTarget(base));
+  for (int64_t i = 0; i < 150; ++i) ASSERT_TRUE(askedTarget(i));
+  EXPECT_FALSE(askedTarget(0));
 
   ASSERT_EQ(createCorrelator(correlatorParams(kSystem, kGmDashedA, R"(,"maxCacheSize":50)")).code, 0);
-  for (int64_t i = 150; i < 210; ++i) ASSERT_TRUE(askedTarget(base + i));
-  EXPECT_FALSE(askedTarget(base));
+  for (int64_t i = 150; i < 210; ++i) ASSERT_TRUE(askedTarget(i));
+  EXPECT_FALSE(askedTarget(0));
 }
 
 TEST_F(SessionCorrelating, TheLastDeletionRemovesTheCorrelatorAndItsCache) {
   ASSERT_EQ(createCorrelator(correlatorParams(kGmDashedA, kSystem)).code, 0);
-  const int64_t question = hostNanos();
-  EXPECT_TRUE(askedTarget(question));
+  EXPECT_TRUE(askedTarget(0));
 
   ASSERT_EQ(deleteCorrelator(kSystem, kGmDashedA).code, 0);
   EXPECT_EQ(sortedTexts(info(&vesksapi::Session::getTimestampCorrelatorInfo), "uri"),
             std::vector<std::string>{vesksapi::Session::makeCorrelatorKey(kSystem, kGmDashedA)});
-  EXPECT_FALSE(askedTarget(question));
+  EXPECT_FALSE(askedTarget(0));
 
   ASSERT_EQ(deleteCorrelator(kGmDashedA, kSystem).code, 0);
   EXPECT_EQ(info(&vesksapi::Session::getTimestampCorrelatorInfo), "[]");
   vesklib_Timestamp out{};
-  const vesklib_Timestamp in = timestampOf(question);
+  const vesklib_Timestamp in = timestampOf(started_);
   EXPECT_EQ(outcomeOf([&](qzerr_Status* s) {
               session_.timestampCorrelator_correlate(kSystem, kGmDashedA, &in, &out, s);
             }).code,
             -52006);
 
   ASSERT_EQ(createCorrelator(correlatorParams(kSystem, kGmDashedA)).code, 0);
-  EXPECT_TRUE(askedTarget(question)) << "the pair's cache went with its last correlator";
+  EXPECT_TRUE(askedTarget(0)) << "the pair's cache went with its last correlator";
+}
+
+// After the timekeeper lost coherency, answers still come but none is kept
+// until the correlator is created again (restarted on a new snapshot).
+TEST_F(SessionCorrelating, AnswersAreKeptOnlyWhileTheTimekeeperHoldsCoherency) {
+  EXPECT_TRUE(askedTarget(0));
+  EXPECT_FALSE(askedTarget(0));
+
+  target_->updateDevice(kTimekeeper + 1, R"({"coherencyLossCount":1})");
+  EXPECT_TRUE(askedTarget(1));
+  target_->updateDevice(kTimekeeper + 1, R"({"coherencyLossCount":0})");
+  EXPECT_TRUE(askedTarget(1)) << "a failed check sticks";
+  EXPECT_FALSE(askedTarget(0)) << "what was kept before stays";
+
+  target_->updateDevice(kTimekeeper + 1, R"({"coherencyLossCount":1})");
+  ASSERT_EQ(createCorrelator(correlatorParams(kSystem, kGmDashedA)).code, 0);
+  EXPECT_TRUE(askedTarget(2));
+  EXPECT_FALSE(askedTarget(2));
 }
 
 TEST_F(SessionCorrelating, TwoLocalTimescalesOfAFollowingHostGetTheNoOpCorrelator) {

@@ -157,7 +157,8 @@ std::vector<Row> rows() {
        R"(|"source":"parseSyncDomainParamsJson")"},
       {"other type", Parser::syncDomain, wrongType, -52005,
        kParserFile + R"(|"qzsyncdomain_debug":{"message":"Unsupported type specified in syncDomainParamsJson or )"
-                     R"('type' key is missing.","expectedType":"syncDomainParams","type":"other","syncDomainParamsJson":)" +
+                     R"('type' key is missing.","expectedType":"syncDomainParams","type":"other",)"
+                     R"("syncDomainParamsJson":)" +
            jsonString(wrongType) + "}"},
       {"type absent", Parser::syncDomain, R"({"version":1,"params":{}})", -52005,
        R"("expectedType":"syncDomainParams","type":"",)"},

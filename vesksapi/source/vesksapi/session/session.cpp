@@ -16,7 +16,6 @@ namespace vesksapi {
 
 namespace {
 
-using vesklib::wrapper::SyncableDeviceInterface;
 using vesklib::wrapper::SyncDomainInterface;
 using vesklib::wrapper::TimescaleInterface;
 
@@ -126,9 +125,11 @@ void throwingStatus(Operation operation) {
   operation(status.get());
 }
 
-std::vector<std::string> readLoadedUris(const std::string& answer, const char* key, const char* message) {
+// One URI array of a load's answer; missing (or empty, where one is needed) is -52005.
+std::vector<std::string> readLoadedUris(const std::string& answer, const char* key, const char* message,
+                                        bool needsOne = false) {
   std::vector<std::string> uris;
-  if (!readStringArray(answer, key, uris)) {
+  if (!readStringArray(answer, key, uris) || (needsOne && uris.empty())) {
     QZERR_ERROR(qzerr::kInvalidParameter).channel(kChannel, message).add("JSON", answer).raise();
   }
   return uris;
@@ -255,15 +256,21 @@ void Session::timescale_getTime(const std::string& timescaleUri, vesklib_Timesta
 }
 
 void Session::getTimescaleInfo(std::string& info, qzerr_Status* status) {
-  locked(status, [&] { info = jsonArray(timescales_, [](const auto& entry) { return jsonz::jsonString(entry.first); }); });
+  locked(status, [&] {
+    info = jsonArray(timescales_, [](const auto& entry) { return jsonz::jsonString(entry.first); });
+  });
 }
 
 void Session::getSyncableDeviceInfo(std::string& info, qzerr_Status* status) {
-  locked(status, [&] { info = jsonArray(syncableDevices_, [](const auto& entry) { return entry.second->toJson(); }); });
+  locked(status, [&] {
+    info = jsonArray(syncableDevices_, [](const auto& entry) { return entry.second->toJson(); });
+  });
 }
 
 void Session::getSyncDomainInfo(std::string& info, qzerr_Status* status) {
-  locked(status, [&] { info = jsonArray(syncDomains_, [](const auto& entry) { return entry.second->toJson(); }); });
+  locked(status, [&] {
+    info = jsonArray(syncDomains_, [](const auto& entry) { return entry.second->toJson(); });
+  });
 }
 
 void Session::getTimestampCorrelatorInfo(std::string& info, qzerr_Status* status) {
@@ -358,17 +365,11 @@ std::string Session::createAndAddDevices(const std::string& syncDomainParamsJson
   std::vector<std::string> hostDevices;
   for (const std::string& host : params.remoteHosts) {
     const std::string answer = loadHost(host);
+    // A load always names one device; needing it keeps front() safe.
     const std::vector<std::string> devices = readLoadedUris(
-        answer, "syncableDevices", "Failed to parse 'syncableDevices' parameter from the loadResources JSON.");
+        answer, "syncableDevices", "Failed to parse 'syncableDevices' parameter from the loadResources JSON.", true);
     const std::vector<std::string> timescales =
         readLoadedUris(answer, "timescales", "Failed to parse 'timescales' parameter from the loadResources JSON.");
-    // A load always names exactly one device; the check keeps front() safe.
-    if (devices.empty()) {
-      QZERR_ERROR(qzerr::kInvalidParameter)
-          .channel(kChannel, "Failed to parse 'syncableDevices' parameter from the loadResources JSON.")
-          .add("JSON", answer)
-          .raise();
-    }
     const std::string& device = devices.front();
     hostDevices.push_back(device);
     if (timescales.empty() && !loneLocalhost) {

@@ -90,7 +90,8 @@ class Session : public SessionInterface {
                                          const std::vector<std::string>& hostDevices, uint32_t maxOffset_ns,
                                          uint32_t minSyncDuration_ms);
   bool addConflicts(const std::string& syncDomainUri, const std::string& syncableDeviceUri);
-  void deleteOwnedSyncDomain(const std::string& uri, const std::weak_ptr<vesklib::wrapper::SyncDomainInterface>& domain);
+  void deleteOwnedSyncDomain(const std::string& uri,
+                             const std::weak_ptr<vesklib::wrapper::SyncDomainInterface>& domain);
 
   // Declared so that they are released in the reverse order (pool first).
   std::mutex mutex_;

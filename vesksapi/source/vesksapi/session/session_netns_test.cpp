@@ -153,7 +153,8 @@ class SessionOnTargets : public ::testing::Test {
   // The "uri" of each member of the domain listed at `index`.
   std::vector<std::string> memberUris(int index) {
     const JsonTree domains = parsed(info(&vesksapi::Session::getSyncDomainInfo));
-    const cJSON* members = cJSON_GetObjectItemCaseSensitive(cJSON_GetArrayItem(domains.get(), index), "syncableDevices");
+    const cJSON* domain = cJSON_GetArrayItem(domains.get(), index);
+    const cJSON* members = cJSON_GetObjectItemCaseSensitive(domain, "syncableDevices");
     char* printed = cJSON_PrintUnformatted(members);
     const std::string text = printed != nullptr ? printed : "[]";
     cJSON_free(printed);

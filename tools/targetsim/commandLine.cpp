@@ -73,7 +73,16 @@ an unknown key is an error.
     "error": null,        any JSON; becomes the body's top-level member "error",
                           e.g. {"success":false,"errorCode":-52006,
                                 "errorText":"Gone.","errorInfo":{"why":1}}
-    "body": null          the exact body text, in place of all of the above
+    "body": null,         the exact body text, in place of all of the above
+    "delivery": "whole"   how the answer goes on the wire, for tests of
+                          clients facing a broken or hostile peer:
+                          "whole": as HTTP says;
+                          "nulAfterBody": the body, a NUL byte, "garbage";
+                          "stream": chunked, the body, then spaces without end;
+                          "hang": no answer, the connection left open;
+                          "closeMidBody": half the body, then the end;
+                          "hugeContentLength": Content-Length 1000000000,
+                          the body, then the end
   }
 
   DAEMON, every key optional:
@@ -94,7 +103,12 @@ an unknown key is an error.
                           value as its JSON text; a patch replaces it whole
     "delayMs": 0,         every answer, getApiVersion's too, waits this long;
                           other connections are served meanwhile
-    "timescaleUris": null the local URIs it names, in place of the timescales'
+    "timescaleUris": null,
+                          the local URIs it names, in place of the timescales'
+    "hugeStringLength": false
+                          true: both time requests are answered with a
+                          string whose length claims 2 GiB; the connection
+                          ends right after that length
   }
 
 What it serves, with the media type vnd.qz.syncDomain.v0/json; charset=utf-8:

@@ -5,6 +5,7 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 
+#include <cstdio>
 #include <memory>
 #include <optional>
 
@@ -40,6 +41,28 @@ bool isMalformed(beast::error_code error) {
 
 // A status whose answer the protocol forbids to carry a body.
 bool mustBeEmpty(unsigned status) { return status < 200 || status == 204 || status == 304; }
+
+constexpr char kNulTail[] = "\0garbage";
+constexpr char kHugeContentLength[] = "Content-Length: 1000000000";
+constexpr std::size_t kStreamChunkBytes = 64 * 1024;
+
+// The head of an answer that misbehaves, written by hand: beast would not
+// frame a body this way. `framing` is its Content-Length or Transfer-Encoding line.
+std::string rawHead(const HttpReply& reply, const std::string& framing) {
+  return "HTTP/1.1 " + std::to_string(reply.status) + " " +
+         std::string(http::obsolete_reason(http::int_to_status(reply.status))) +
+         "\r\nServer: vesktargetsim\r\nContent-Type: " + reply.contentType + "\r\n" + framing +
+         "\r\nConnection: close\r\n\r\n";
+}
+
+// One chunk of a chunked body; nothing for no data, since an empty chunk
+// would end the body.
+std::string chunk(const std::string& data) {
+  if (data.empty()) return "";
+  char size[32];
+  std::snprintf(size, sizeof size, "%zx\r\n", data.size());
+  return size + data + "\r\n";
+}
 
 class Session : public std::enable_shared_from_this<Session> {
  public:
@@ -77,10 +100,10 @@ class Session : public std::enable_shared_from_this<Session> {
   void onBody(beast::error_code error, std::size_t) {
     if (error) return fail(error);
     const http::request<http::string_body> request = parser_->release();
-    const HttpReply reply = service_.handle(toHttpRequest(request));
-    prepare(reply, request.version(), request.keep_alive());
-    if (reply.delay.count() == 0) return write();
-    timer_.expires_after(reply.delay);
+    reply_ = service_.handle(toHttpRequest(request));
+    prepare(reply_, request.version(), request.keep_alive());
+    if (reply_.delay.count() == 0) return write();
+    timer_.expires_after(reply_.delay);
     timer_.async_wait(beast::bind_front_handler(&Session::onDelayed, shared_from_this()));
   }
 
@@ -92,6 +115,7 @@ class Session : public std::enable_shared_from_this<Session> {
     if (!mustBeEmpty(reply.status)) {
       response_.set(http::field::content_type, reply.contentType);
       response_.body() = reply.body;
+      if (reply.delivery == Delivery::nulAfterBody) response_.body().append(kNulTail, sizeof kNulTail - 1);
     }
     response_.keep_alive(keepAlive);
     response_.prepare_payload();
@@ -103,7 +127,44 @@ class Session : public std::enable_shared_from_this<Session> {
   }
 
   void write() {
-    http::async_write(stream_, response_, beast::bind_front_handler(&Session::onWritten, shared_from_this()));
+    const std::string& body = reply_.body;
+    switch (reply_.delivery) {
+      case Delivery::hang:
+        return drain();
+      case Delivery::stream:
+        return writeRaw(rawHead(reply_, "Transfer-Encoding: chunked") + chunk(body), &Session::onStreamed);
+      case Delivery::closeMidBody:
+        return writeRaw(rawHead(reply_, "Content-Length: " + std::to_string(body.size())) +
+                            body.substr(0, body.size() / 2),
+                        &Session::onRawWritten);
+      case Delivery::hugeContentLength:
+        return writeRaw(rawHead(reply_, kHugeContentLength) + body, &Session::onRawWritten);
+      default:
+        http::async_write(stream_, response_, beast::bind_front_handler(&Session::onWritten, shared_from_this()));
+    }
+  }
+
+  void writeRaw(std::string bytes, void (Session::*then)(beast::error_code, std::size_t)) {
+    raw_ = std::move(bytes);
+    asio::async_write(stream_, asio::buffer(raw_), beast::bind_front_handler(then, shared_from_this()));
+  }
+
+  // Spaces keep the body valid JSON so far: only a limit of the client's ends it.
+  void onStreamed(beast::error_code error, std::size_t) {
+    if (error) return close();
+    writeRaw(chunk(std::string(kStreamChunkBytes, ' ')), &Session::onStreamed);
+  }
+
+  void onRawWritten(beast::error_code, std::size_t) { close(); }
+
+  // Reads and drops whatever comes until the peer hangs up.
+  void drain() {
+    stream_.async_read_some(asio::buffer(drained_), beast::bind_front_handler(&Session::onDrained, shared_from_this()));
+  }
+
+  void onDrained(beast::error_code error, std::size_t) {
+    if (error) return close();
+    drain();
   }
 
   void onWritten(beast::error_code error, std::size_t) {
@@ -115,7 +176,8 @@ class Session : public std::enable_shared_from_this<Session> {
   // a peer that hangs up just ends it.
   void fail(beast::error_code error) {
     if (!isMalformed(error)) return close();
-    prepare({400, "text/plain", "Malformed request: " + error.message() + "\n", {}}, 11, false);
+    reply_ = {400, "text/plain", "Malformed request: " + error.message() + "\n", {}};
+    prepare(reply_, 11, false);
     write();
   }
 
@@ -130,7 +192,10 @@ class Session : public std::enable_shared_from_this<Session> {
   beast::flat_buffer buffer_;
   std::optional<http::request_parser<http::string_body>> parser_;
   http::response<http::empty_body> continue_;
+  HttpReply reply_;
   http::response<http::string_body> response_;
+  std::string raw_;  // what a misbehaving answer writes next
+  char drained_[4096];
 };
 
 }  // namespace

@@ -2,8 +2,9 @@
 // address and port, reads each request whole (chunked bodies decoded, and
 // "Expect: 100-continue" answered before the body is read), hands it to the
 // web service and writes the answer, keeping the connection open as the
-// client asks. Every connection runs on its own strand and an answer's delay
-// is an asynchronous wait, so a slow device never holds up the others.
+// client asks, unless the answer's delivery says to misbehave on the wire.
+// Every connection runs on its own strand and an answer's delay is an
+// asynchronous wait, so a slow device never holds up the others.
 #pragma once
 
 #include "webService.h"

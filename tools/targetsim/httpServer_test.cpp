@@ -144,6 +144,41 @@ TEST(HttpServer, MalformedRequestGets400AndItsConnectionEnds) {
   EXPECT_TRUE(sim.requests().size() == 1u) << "the malformed request is not logged";
 }
 
+// What a client receives for each way of a broken peer (a hang sends
+// nothing, which the clients' tests show through their time-outs).
+TEST(HttpServer, DeliversAnswersAsABrokenPeerWould) {
+  const std::string body = R"({"a":1})";
+  const std::string sizedHead = "Content-Length: " + std::to_string(body.size()) + "\r\n";
+  const struct {
+    const char* delivery;
+    std::string framing;   // in the head
+    std::string received;  // after the head, until the peer closes
+  } cases[] = {
+      {"nulAfterBody", "Content-Length: 15\r\n", body + std::string("\0garbage", 8)},
+      {"closeMidBody", sizedHead, body.substr(0, body.size() / 2)},
+      {"hugeContentLength", "Content-Length: 1000000000\r\n", body},
+  };
+  const TargetSim sim(fastAndSlowConfig(0));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.delivery);
+    sim.updateDevice(kFast, std::string(R"({"get": {"body": ")") + R"({\"a\":1})" + R"(", "delivery": ")" +
+                                c.delivery + R"("}})");
+    RawConnection connection(sim.address(), TargetSim::kHttpPort);
+    connection.send(std::string("GET ") + kFast + " HTTP/1.1\r\nHost: 127.0.0.2\r\n\r\n");
+    const std::string head = connection.readUntil("\r\n\r\n");
+    EXPECT_NE(head.find(c.framing), std::string::npos) << head;
+    EXPECT_EQ(connection.readUntil("never sent"), c.received);
+  }
+
+  // A stream goes on for as long as the client reads.
+  sim.updateDevice(kFast, R"({"get": {"body": null, "delivery": "stream"}})");
+  RawConnection connection(sim.address(), TargetSim::kHttpPort);
+  connection.send(std::string("GET ") + kFast + " HTTP/1.1\r\nHost: 127.0.0.2\r\n\r\n");
+  EXPECT_NE(connection.readUntil("\r\n\r\n").find("Transfer-Encoding: chunked\r\n"), std::string::npos);
+  const std::string spaces(64 * 1024, ' ');
+  for (int chunk = 0; chunk < 64; ++chunk) ASSERT_NE(connection.readUntil(spaces + "\r\n"), "") << chunk;
+}
+
 TEST(HttpServer, SlowDeviceDoesNotHoldUpAnother) {
   const TargetSim sim(fastAndSlowConfig(3000));
   auto slow = std::async(std::launch::async, [&] { return httpRequest("GET", sim.url(kSlow)); });

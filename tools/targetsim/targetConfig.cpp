@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <set>
 
 namespace vesktools::targetsim {
@@ -147,6 +148,24 @@ bool readEnvelope(const cJSON* item, const std::string& path) {
   return text == "result";
 }
 
+// The config's names of the deliveries, in the enum's order.
+constexpr const char* kDeliveryNames[] = {"whole",  "nulAfterBody", "stream",
+                                          "hang",   "closeMidBody", "hugeContentLength"};
+
+Delivery readDelivery(const cJSON* item, const std::string& path) {
+  const std::string text = cJSON_IsString(item) ? item->valuestring : "";
+  for (std::size_t i = 0; i < std::size(kDeliveryNames); ++i) {
+    if (text == kDeliveryNames[i]) return static_cast<Delivery>(i);
+  }
+  std::string names;
+  for (const char* name : kDeliveryNames) names += std::string(names.empty() ? "" : ", ") + "\"" + name + "\"";
+  fail(path, "expected one of " + names);
+}
+
+cJSON* writeDelivery(Delivery delivery) {
+  return cJSON_CreateString(kDeliveryNames[static_cast<std::size_t>(delivery)]);
+}
+
 // cJSON writes 15 significant digits where they nearly round-trip; these
 // keys need every digit, so they are written as raw text.
 cJSON* writeSigned(std::int64_t value) { return cJSON_CreateRaw(std::to_string(value).c_str()); }
@@ -180,6 +199,7 @@ const Fields<ReplyShape>& replyFields() {
       plain("envelope", &ReplyShape::resultEnvelope, readEnvelope, writeEnvelope),
       plain("error", &ReplyShape::errorJson, readAnyJson, writeOptionalJson),
       plain("body", &ReplyShape::rawBody, readText, writeOptionalText),
+      plain("delivery", &ReplyShape::delivery, readDelivery, writeDelivery),
   };
   return fields;
 }
@@ -285,6 +305,7 @@ const Fields<TimestampDaemonConfig>& timestampDaemonFields() {
       plain("error", &TimestampDaemonConfig::error, readForcedError, writeForcedError),
       plain("delayMs", &TimestampDaemonConfig::delayMs, integerIn(0, UINT32_MAX), writeNumber),
       plain("timescaleUris", &TimestampDaemonConfig::timescaleUris, readUriList, writeUriList),
+      plain("hugeStringLength", &TimestampDaemonConfig::hugeStringLength, readBool, writeBool),
   };
   return fields;
 }

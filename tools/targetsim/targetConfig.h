@@ -5,6 +5,8 @@
 // back to its default and an unknown key is an error.
 #pragma once
 
+#include "httpMessage.h"
+
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -20,6 +22,7 @@ struct ReplyShape {
   bool resultEnvelope = false;           // body is {"result": document}
   std::optional<std::string> errorJson;  // JSON text of a top-level "error" member
   std::optional<std::string> rawBody;    // exact body; replaces all of the above
+  Delivery delivery = Delivery::whole;
 };
 
 struct DeviceConfig {
@@ -51,6 +54,8 @@ struct TimestampDaemonConfig {
   std::uint32_t delayMs = 0;  // before every answer
   // The local URIs it names; none: those of the target's timescales.
   std::optional<std::vector<std::string>> timescaleUris;
+  // Time requests get a string that claims 2 GiB, then the connection ends.
+  bool hugeStringLength = false;
 };
 
 struct TargetConfig {

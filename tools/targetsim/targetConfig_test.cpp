@@ -14,13 +14,13 @@ constexpr char kFullConfig[] = R"({
     {"uri": "/veskwebs/syncableDevices/p/t/a", "isCoherent": false, "coherencyLossCount": 4294967295,
      "members": {"name": "a", "version": 2},
      "get": {"envelope": "result", "error": {"success": false, "errorCode": -52006}},
-     "put": {"body": "", "status": 204}},
+     "put": {"body": "", "status": 204, "delivery": "closeMidBody"}},
     {"uri": "/veskwebs/syncableDevices/p/t/b"}
   ],
   "timescales": ["/veskwebs/timescales/p/tr/gm", {"uri": "/veskwebs/timescales/p/tr/gm2"}],
   "timestampDaemon": {"apiVersion": "none", "offsetNs": -9007199254740992, "driftPpm": -12.5,
                       "error": {"code": -2147483648, "json": {"a": [1]}}, "delayMs": 5,
-                      "timescaleUris": ["/x", ""]}
+                      "timescaleUris": ["/x", ""], "hugeStringLength": true}
 })";
 
 TEST(TargetConfig, ReadsEveryKeyAndWritesTheSameConfigBack) {
@@ -38,9 +38,11 @@ TEST(TargetConfig, ReadsEveryKeyAndWritesTheSameConfigBack) {
   EXPECT_EQ(a.get.errorJson, R"({"success":false,"errorCode":-52006})");
   EXPECT_EQ(a.put.rawBody, "");
   EXPECT_EQ(a.put.status, 204u);
+  EXPECT_EQ(a.put.delivery, Delivery::closeMidBody);
   const DeviceConfig& b = config.devices[1];
   EXPECT_TRUE(b.isCoherent);
   EXPECT_EQ(b.get.status, 200u);
+  EXPECT_EQ(b.get.delivery, Delivery::whole);
   EXPECT_FALSE(b.get.rawBody);
   ASSERT_EQ(config.timescales.size(), 2u);
   EXPECT_EQ(config.timescales[1].uri, "/veskwebs/timescales/p/tr/gm2");
@@ -54,6 +56,7 @@ TEST(TargetConfig, ReadsEveryKeyAndWritesTheSameConfigBack) {
   EXPECT_EQ(daemon.error->json, R"({"a":[1]})");
   EXPECT_EQ(daemon.delayMs, 5u);
   EXPECT_EQ(daemon.timescaleUris, (std::vector<std::string>{"/x", ""}));
+  EXPECT_TRUE(daemon.hugeStringLength);
 
   const std::string written = targetConfigToJson(config);
   EXPECT_EQ(targetConfigToJson(parseTargetConfig(written)), written);
@@ -82,6 +85,9 @@ TEST(TargetConfig, RefusesWhatItCannotServeAndSaysWhere) {
       {R"({"devices": [{"uri": "/a", "put": {"envelope": "error"}}]})",
        R"(devices[0].put.envelope: expected "plain" or "result")"},
       {R"({"devices": [{"uri": "/a", "put": {"body": {}}}]})", "devices[0].put.body: expected a string"},
+      {R"({"resourceList": {"delivery": "slow"}})",
+       R"(resourceList.delivery: expected one of "whole", "nulAfterBody", "stream", "hang", "closeMidBody", )"
+       R"("hugeContentLength")"},
       {R"({"timescales": [{}]})", "timescales[0].uri: required"},
       {R"({"timestampPort": 65536})", "timestampPort: expected an integer from 1 to 65535"},
       {R"({"timestampDaemon": []})", "timestampDaemon: expected an object"},
@@ -100,6 +106,7 @@ TEST(TargetConfig, RefusesWhatItCannotServeAndSaysWhere) {
       {R"({"timestampDaemon": {"delayMs": -1}})", "timestampDaemon.delayMs: expected an integer from 0 to 4294967295"},
       {R"({"timestampDaemon": {"timescaleUris": "/x"}})", "timestampDaemon.timescaleUris: expected an array"},
       {R"({"timestampDaemon": {"timescaleUris": ["/x", 1]}})", "timestampDaemon.timescaleUris[1]: expected a string"},
+      {R"({"timestampDaemon": {"hugeStringLength": 1}})", "timestampDaemon.hugeStringLength: expected true or false"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.json);
@@ -141,7 +148,7 @@ TEST(TargetConfig, TimestampDaemonPatchChangesOnlyWhatItNamesAndNullRestoresTheD
   EXPECT_EQ(daemon.apiVersion, 1);
   EXPECT_EQ(timestampDaemonConfigToJson(daemon),
             R"({"apiVersion":1,"offsetNs":-9007199254740992,"driftPpm":-12.5,"error":null,"delayMs":5,)"
-            R"("timescaleUris":null})");
+            R"("timescaleUris":null,"hugeStringLength":true})");
 }
 
 TEST(TargetConfig, FailedPatchChangesNothing) {

@@ -46,6 +46,7 @@ TimestampDaemonBehaviour behaviourOf(const TargetConfig& config, const Timestamp
   behaviour.clock = [clock] { return toTimestamp(clock.readNs(hostNowNs())); };
   if (daemon.error) behaviour.error = TimestampDaemonBehaviour::Error{daemon.error->code, daemon.error->json};
   behaviour.replyDelay = std::chrono::milliseconds(daemon.delayMs);
+  behaviour.hugeStringLength = daemon.hugeStringLength;
   return behaviour;
 }
 

@@ -51,6 +51,7 @@ HttpReply shaped(JsonHandle document, const ReplyShape& shape) {
   reply.status = shape.status;
   reply.contentType = kServiceMediaType;
   reply.delay = std::chrono::milliseconds(shape.delayMs);
+  reply.delivery = shape.delivery;
   if (shape.rawBody) {
     reply.body = *shape.rawBody;
     return reply;

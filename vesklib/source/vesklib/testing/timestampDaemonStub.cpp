@@ -63,6 +63,10 @@ class TimestampDaemonStub::Server {
     std::lock_guard<std::mutex> lock(mutex_);
     return behaviour_.apiVersion.has_value();
   }
+  bool sendsHugeStringLength() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return behaviour_.hugeStringLength;
+  }
 
   // Counts the request and waits its delay; the answer follows the behaviour
   // as it was when the request arrived.
@@ -138,7 +142,8 @@ class Handler final : public timestampService::timestampServiceIf {
 };
 
 // The generated processor, except that a daemon without an API version
-// answers getApiVersion as Thrift answers any method it does not have.
+// answers getApiVersion as Thrift answers any method it does not have, and a
+// daemon sending a huge string length answers the time requests so.
 class Processor final : public timestampService::timestampServiceProcessor {
  public:
   using Server = TimestampDaemonStub::Server;
@@ -148,6 +153,8 @@ class Processor final : public timestampService::timestampServiceProcessor {
  protected:
   bool dispatchCall(TProtocol* in, TProtocol* out, const std::string& name, int32_t sequenceId,
                     void* context) override {
+    const bool timeRequest = name == "getTime" || name == "getTimeAndCurrentTimescales";
+    if (timeRequest && server_.sendsHugeStringLength()) return answerWithHugeString(in, out, name, sequenceId);
     if (name != "getApiVersion" || server_.hasApiVersion()) {
       return timestampServiceProcessor::dispatchCall(in, out, name, sequenceId, context);
     }
@@ -163,6 +170,36 @@ class Processor final : public timestampService::timestampServiceProcessor {
     out->getTransport()->writeEnd();
     out->getTransport()->flush();
     return true;
+  }
+
+ private:
+  // The reply's first string (getTime's "uri", the first of the URIs of
+  // getTimeAndCurrentTimescales) claims INT32_MAX bytes; none follow, and
+  // returning false ends the connection.
+  bool answerWithHugeString(TProtocol* in, TProtocol* out, const std::string& name, int32_t sequenceId) {
+    using namespace apache::thrift::protocol;
+    const bool getTime = name == "getTime";
+    timestampService::timestampService_getTime_args arguments;
+    if (getTime) arguments.read(in);
+    else in->skip(T_STRUCT);
+    in->readMessageEnd();
+    in->getTransport()->readEnd();
+    server_.arrived(getTime ? Server::Request::getTime : Server::Request::getTimeAndCurrentTimescales,
+                    getTime ? arguments.id : 0);
+    out->writeMessageBegin(name, T_REPLY, sequenceId);
+    out->writeStructBegin("result");
+    out->writeFieldBegin("success", T_STRUCT, 0);
+    out->writeStructBegin(getTime ? "TimestampInfo" : "TimeInfo");
+    if (getTime) {
+      out->writeFieldBegin("uri", T_STRING, 5);
+    } else {
+      out->writeFieldBegin("timescaleUris", T_LIST, 2);
+      out->writeListBegin(T_STRING, 1);
+    }
+    out->writeI32(INT32_MAX);
+    out->getTransport()->writeEnd();
+    out->getTransport()->flush();
+    return false;
   }
 
  private:

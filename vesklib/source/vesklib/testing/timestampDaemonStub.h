@@ -2,9 +2,9 @@
 // binary protocol, buffered transport) inside the calling process, for tests
 // and the simulated target. Its behaviour can be changed at any time: the API
 // version (or none: getApiVersion unknown), the URIs it answers with, a forced
-// thrift_qzerr and a reply delay. It counts connections and calls. It listens
-// once the constructor returns and stops, ending every connection, when
-// destroyed.
+// thrift_qzerr, a reply delay and a hostile string length. It counts
+// connections and calls. It listens once the constructor returns and stops,
+// ending every connection, when destroyed.
 #pragma once
 
 #include <chrono>
@@ -37,6 +37,9 @@ struct TimestampDaemonBehaviour {
   std::optional<Error> error;
   // Waited before each answer (cut short when the stub stops).
   std::chrono::milliseconds replyDelay{0};
+  // Both time requests are answered with a string whose length claims 2 GiB
+  // and that never comes: the connection ends after its length.
+  bool hugeStringLength = false;
 };
 
 // A reading as the daemon sends it.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <string>
 
 #include "jsonz/jsonz.h"
 #include "qzerr/errorDetail.h"
@@ -148,6 +150,26 @@ void raiseForErrorObject(const char* answer) {
   raised.raise();
 }
 
+// Why the write callback stopped taking an answer, told in the failure.
+enum class Refusal { kNone, kTooLarge, kOutOfMemory, kFailed };
+
+std::string refusalText(Refusal refusal) {
+  switch (refusal) {
+    case Refusal::kTooLarge:
+      return "The answer is larger than " + std::to_string(tCURL::kMaxAnswerBytes) + " bytes.";
+    case Refusal::kOutOfMemory:
+      return "Out of memory for the answer.";
+    default:
+      return "The answer could not be stored.";
+  }
+}
+
+// The write callback's target: the answer so far, and why it stopped.
+struct AnswerSink {
+  std::string* body;
+  Refusal refusal;
+};
+
 // The JSON text of the "result" member's value, or the whole answer.
 std::string resultOf(const std::string& answer) {
   const char* result = jsonz_findKey(answer.c_str(), "result");
@@ -196,7 +218,8 @@ std::string tCURL::get(const std::string& path) {
 
 std::string tCURL::performRequest(bool upload, const std::string& path, std::string& tempBufferForGet,
                                   std::string& putTextBuffer) {
-  _responseBuffer.clear();
+  // Its memory too: one large answer must not stay held for the client's life.
+  std::string().swap(_responseBuffer);
   if (_uri.empty()) {
     raiseCheckFailed(QZERR_SITE(qzerr::kInvalidEndStationUri), qzerr::kInvalidEndStationUri.code, "!_uri.empty()");
   }
@@ -206,7 +229,8 @@ std::string tCURL::performRequest(bool upload, const std::string& path, std::str
 
   setOption(_connection, CURLOPT_READFUNCTION, &_readCallback, kSetReadFunction);
   setOption(_connection, CURLOPT_WRITEFUNCTION, &_writeCallback, kSetWriteFunction);
-  setOption(_connection, CURLOPT_WRITEDATA, static_cast<void*>(&tempBufferForGet), kSetWriteData);
+  AnswerSink answer{&tempBufferForGet, Refusal::kNone};
+  setOption(_connection, CURLOPT_WRITEDATA, static_cast<void*>(&answer), kSetWriteData);
   setOption(_connection, CURLOPT_READDATA, static_cast<void*>(&putTextBuffer), kSetReadData);
   setOption(_connection, CURLOPT_UPLOAD, upload ? 1L : 0L, kSetUpload);
   setOption(_connection, CURLOPT_TIMEOUT_MS, static_cast<long>(static_cast<uint64_t>(_timeoutInMS)), kSetTimeout);
@@ -229,12 +253,16 @@ std::string tCURL::performRequest(bool upload, const std::string& path, std::str
 
   const CURLcode performed = linkra_curl_easy_perform(_connection);
   if (performed != CURLE_OK) {
-    QZERR_ERROR(qzerr::kInternalSoftwareErrorUnknownNetworkError)
-        .channel(kChannel)
+    qzerr::Error failed = QZERR_ERROR(qzerr::kInternalSoftwareErrorUnknownNetworkError);
+    failed.channel(kChannel)
         .add("function", "curl_easy_perform")
         .add("CURLcode", static_cast<int32_t>(performed))
-        .add("CURLOPT_ERRORBUFFER", _errorBuffer)
-        .raise();
+        .add("CURLOPT_ERRORBUFFER", _errorBuffer);
+    if (answer.refusal != Refusal::kNone) {
+      failed.add("cause", refusalText(answer.refusal));
+      std::string().swap(tempBufferForGet);  // a refused answer is of no use
+    }
+    failed.raise();
   }
 
   long responseCode = 0;
@@ -242,17 +270,33 @@ std::string tCURL::performRequest(bool upload, const std::string& path, std::str
   raiseForResponseCode(responseCode);
 
   int32_t jsonError = 0;
-  if (!jsonz_validate(tempBufferForGet.c_str(), nullptr, &jsonError)) {
+  if (!jsonz_validateLength(tempBufferForGet.c_str(), tempBufferForGet.size(), nullptr, &jsonError)) {
     QZERR_ERROR(qzerr::kInvalidJsonResponseFromServer).channel(kChannel).add("jsonz_ErrorCode", jsonError).raise();
   }
   raiseForErrorObject(tempBufferForGet.c_str());
   return resultOf(tempBufferForGet);
 }
 
+// Returning less than was given aborts the transfer: nothing may be thrown
+// through the library's C frames, which would leave the handle unusable.
 size_t tCURL::_writeCallback(char* data, size_t size, size_t count, void* target) {
   if (target == nullptr) return 0;
-  static_cast<std::string*>(target)->append(data, size * count);
-  return size * count;
+  AnswerSink& answer = *static_cast<AnswerSink*>(target);
+  const size_t length = size * count;
+  if (length > kMaxAnswerBytes - answer.body->size()) {
+    answer.refusal = Refusal::kTooLarge;
+    return 0;
+  }
+  try {
+    answer.body->append(data, length);
+  } catch (const std::bad_alloc&) {
+    answer.refusal = Refusal::kOutOfMemory;
+    return 0;
+  } catch (...) {
+    answer.refusal = Refusal::kFailed;
+    return 0;
+  }
+  return length;
 }
 
 size_t tCURL::_readCallback(char* destination, size_t size, size_t count, void* source) {

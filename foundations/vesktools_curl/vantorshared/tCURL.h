@@ -2,8 +2,10 @@
 // library. It keeps one connection handle for its whole life, maps HTTP
 // status codes and the web service's "error" object onto its own codes
 // (-411350 to -411370, +411369 for 202) and answers the "result" member of a
-// reply, or the whole reply when there is none. It holds no lock: callers
-// that share one client serialise their requests.
+// reply, or the whole reply when there is none. An answer is bounded: a body
+// past kMaxAnswerBytes ends its transfer (-411361 naming the cause), and the
+// client serves the next request as usual. It holds no lock: callers that
+// share one client serialise their requests.
 #pragma once
 
 #include <cstddef>
@@ -16,6 +18,10 @@ namespace qz::vantor::shared {
 
 class tCURL : public iCURL {
  public:
+  // Far above any resource list or device document, yet small enough that
+  // no peer can make the process hold gigabytes.
+  static constexpr size_t kMaxAnswerBytes = 32 * 1024 * 1024;
+
   tCURL() = default;
   tCURL(const tCURL&) = delete;
   tCURL& operator=(const tCURL&) = delete;

@@ -36,7 +36,8 @@ class TCurlAgainstTarget : public ::testing::Test {
     client_.setMediaType(vesktools::kSyncDomainMediaType);
   }
   void answerGetWith(const std::string& reply) {
-    target_.updateDevice(kDeviceUri, R"({"get":{"status":200,"envelope":"plain","error":null,"body":null}})");
+    target_.updateDevice(kDeviceUri,
+                         R"({"get":{"status":200,"envelope":"plain","error":null,"body":null,"delivery":"whole"}})");
     target_.updateDevice(kDeviceUri, R"({"get":)" + reply + "}");
   }
 
@@ -165,6 +166,44 @@ TEST_F(TCurlAgainstTarget, ReportsTransfersThatFailWithTheLibrarysCodeAndText) {
     const std::string members = channel(error.detail);
     EXPECT_EQ(members.substr(0, head.size()), head) << members;
     EXPECT_GT(members.size(), head.size() + 4) << "no error text: " << members;
+  }
+}
+
+// A peer that is broken or hostile costs one failed request, bounded in
+// size and time, and the same client then serves the next request.
+TEST_F(TCurlAgainstTarget, SurvivesHostileAnswersAndServesTheNextRequest) {
+  const std::string deepArrays(100000, '[');
+  std::string deepObjects;
+  for (int i = 0; i < 100000; ++i) deepObjects += R"({\"a\":)";
+  // The transfer was aborted by the client's write callback (CURLcode 23).
+  const std::string tooLarge = R"("cause":"The answer is larger than )" + std::to_string(tCURL::kMaxAnswerBytes) +
+                               R"( bytes."})";
+  const struct {
+    const char* name;
+    std::string reply;
+    int32_t code;
+    std::string members;  // found in the channel object
+  } rows[] = {
+      {"deep arrays", R"({"body":")" + deepArrays + "\"}", -411360, R"({"jsonz_ErrorCode":1})"},
+      {"deep objects", R"({"body":")" + deepObjects + "\"}", -411360, R"({"jsonz_ErrorCode":1})"},
+      {"NUL after the document", R"({"delivery":"nulAfterBody"})", -411360, R"({"jsonz_ErrorCode":9})"},
+      {"endless body", R"({"delivery":"stream"})", -411361, tooLarge},
+      {"hang", R"({"delivery":"hang"})", -411361, R"({"function":"curl_easy_perform","CURLcode":28,)"},
+      {"close in mid-body", R"({"delivery":"closeMidBody"})", -411361,
+       R"({"function":"curl_easy_perform","CURLcode":18,)"},
+      {"huge Content-Length", R"({"delivery":"hugeContentLength"})", -411361,
+       R"({"function":"curl_easy_perform","CURLcode":18,)"},
+  };
+  tCURL client;
+  client.init("http://127.0.0.2", "veskwebs", 1000);
+  for (const auto& row : rows) {
+    answerGetWith(row.reply);
+    const Raised error = raised([&] { client.get(kDevicePath); });
+    EXPECT_EQ(error.code, row.code) << row.name << "\n" << error.detail.substr(0, 400);
+    EXPECT_NE(channel(error.detail).find(row.members), std::string::npos) << row.name << "\n" << channel(error.detail);
+
+    answerGetWith("{}");
+    EXPECT_EQ(client.get(kDevicePath), kDocument) << "after " << row.name;
   }
 }
 

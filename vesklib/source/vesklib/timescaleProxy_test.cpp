@@ -180,6 +180,59 @@ TEST(TimescaleProxy, ReconnectsToADaemonThatClosesAfterEachReply) {
   }
 }
 
+// A length on the wire is refused before anything is allocated for it; the
+// failure closes the connection, and the next request reads the clock anew.
+TEST(TimescaleProxy, AStringClaimingTwoGibibytesCostsOneFailedRequest) {
+  for (int32_t version : {1, 2}) {
+    SCOPED_TRACE(version);
+    TimestampDaemonBehaviour hostile = daemon(version);
+    hostile.hugeStringLength = true;
+    TimestampDaemonStub stub(kHost, kPort, hostile);
+    TimescaleProxy proxy(kUri, kHost, kPort);
+    vesklib_Timestamp timestamp = kUntouched;
+    const auto error = caughtError([&] { proxy.getTime(&timestamp); });
+    EXPECT_EQ(error.code, -52024);
+    EXPECT_THAT(error.detail, HasSubstr(R"("std_exception_what":"TProtocolException: Exceeded size limit",)"
+                                        R"("qzsyncdomain_debug":{"message":")" +
+                                        std::string(kTimeMessage)));
+    EXPECT_EQ(fields(timestamp), fields(kUntouched));
+
+    stub.setBehaviour(daemon(version));
+    proxy.getTime(&timestamp);
+    EXPECT_EQ(fields(timestamp), std::make_tuple(1700000000, 250, 3, true));
+    EXPECT_EQ(stub.counts().connections, 2);
+  }
+}
+
+// A list of a million URIs would be a million strings allocated at once.
+RawThriftResponder::Answer listOfAMillionUris(const std::string& method) {
+  using namespace apache::thrift::protocol;
+  const auto write = [&](TProtocol& protocol) {
+    if (method == "getApiVersion") {
+      timestampService::timestampService_getApiVersion_result result;
+      result.success = 2;
+      result.__isset.success = true;
+      result.write(&protocol);
+      return;
+    }
+    protocol.writeStructBegin("result");
+    protocol.writeFieldBegin("success", T_STRUCT, 0);
+    protocol.writeStructBegin("TimeInfo");
+    protocol.writeFieldBegin("timescaleUris", T_LIST, 2);
+    protocol.writeListBegin(T_STRING, 1000000);
+  };
+  return {testing::encodeThriftMessage(method, T_REPLY, write), false};
+}
+
+TEST(TimescaleProxy, AListLongerThanTheClientTakesIsRefused) {
+  RawThriftResponder responder(kHost, kPort, listOfAMillionUris);
+  TimescaleProxy proxy(kUri, kHost, kPort);
+  vesklib_Timestamp timestamp = kUntouched;
+  const auto error = caughtError([&] { proxy.getTime(&timestamp); });
+  EXPECT_EQ(error.code, -52024);
+  EXPECT_THAT(error.detail, HasSubstr(R"("std_exception_what":"TProtocolException: Exceeded size limit",)"));
+}
+
 TEST(TimescaleProxy, AClosedPortIsNotOpen) {
   TimescaleProxy proxy(kUri, kHost, kPort);
   const auto error = caughtError([&] {

@@ -16,6 +16,14 @@ namespace {
 constexpr int kSocketTimeoutMs = 5000;
 // What the daemon is always asked for; other ids mean something to it alone.
 constexpr int32_t kTimeId = 0;
+// The protocol allocates what a length on the wire claims before the bytes
+// come, so a daemon's lengths are bounded: far above a URI or an error
+// detail, and a target's list of timescales.
+constexpr int32_t kMaxStringBytes = 1024 * 1024;
+constexpr int32_t kMaxListEntries = 1024;
+// Thrift's defaults: the version word is written, and not required on reading.
+constexpr bool kStrictRead = false;
+constexpr bool kStrictWrite = true;
 
 // Thrift also reports on its global output, to standard error, what it then
 // throws (a refused connect, a reset); the session turns those exceptions into
@@ -41,7 +49,8 @@ void copyReading(const Reading& reading, vesklib_Timestamp* timestamp) {
 TimescaleProxyThriftClient::TimescaleProxyThriftClient(const std::string& host, int32_t port)
     : socket_(std::make_shared<apache::thrift::transport::TSocket>(host, port)),
       transport_(std::make_shared<apache::thrift::transport::TBufferedTransport>(socket_)),
-      protocol_(std::make_shared<apache::thrift::protocol::TBinaryProtocol>(transport_)),
+      protocol_(std::make_shared<apache::thrift::protocol::TBinaryProtocol>(transport_, kMaxStringBytes,
+                                                                           kMaxListEntries, kStrictRead, kStrictWrite)),
       client_(protocol_) {
   socket_->setConnTimeout(kSocketTimeoutMs);
 }

@@ -2,7 +2,9 @@
 // a TCP socket, a buffered transport and the binary protocol under the
 // generated timestampService client. Construction opens nothing; open()
 // connects within 5000 ms and gives every later receive and send 5000 ms;
-// close() also drops whatever the connection left unread.
+// close() also drops whatever the connection left unread. A reply whose
+// string or list claims more than the client takes fails with Thrift's
+// protocol exception (SIZE_LIMIT) before anything is allocated for it.
 #pragma once
 
 #include <cstdint>

@@ -41,7 +41,7 @@ LinearCorrelator::LinearCorrelator(std::string uri, TimescaleInterface* timescal
       firstCorrelateTimer_(std::chrono::milliseconds(0)) {}
 
 LinearCorrelator::~LinearCorrelator() {
-  running_ = false;
+  stopSampling();
   if (samplingFuture_.valid()) samplingFuture_.wait();
   timescaleHelpers_.reset();
   qlmClientStack_.reset();
@@ -74,8 +74,23 @@ void LinearCorrelator::start() {
 }
 
 void LinearCorrelator::stop() {
-  running_ = false;
+  stopSampling();
   joinSamplingThread();
+}
+
+// Under the pause's lock, so that the thread either sees the flag before it
+// pauses or is woken from the pause.
+void LinearCorrelator::stopSampling() {
+  {
+    std::lock_guard<std::mutex> lock(pauseMutex_);
+    running_ = false;
+  }
+  pauseEnded_.notify_all();
+}
+
+void LinearCorrelator::pause(uint32_t ms) {
+  std::unique_lock<std::mutex> lock(pauseMutex_);
+  pauseEnded_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return !running_; });
 }
 
 // Empties the future in every case; the loop lets no exception out.
@@ -128,7 +143,7 @@ void LinearCorrelator::sample() {
         previous2 = reading2;
       }
       const bool filling = regression_->getHistorySize() < maxSampleSize_;
-      qz::qbx::sleepMilliseconds(filling ? kFillingIntervalMs : samplingIntervalMs_);
+      pause(filling ? kFillingIntervalMs : samplingIntervalMs_);
     }
   } catch (...) {
     keepSamplingFailure();
@@ -161,11 +176,13 @@ void LinearCorrelator::throwSamplingFailure() {
 }
 
 // Only the calls within maxWaitForFirstCorrelateMs of a start wait, and they
-// wait for a full window; the expired mark stays until the next start.
+// wait for a full window; the expired mark stays until the next start. A
+// thread that has ended fills no more: its own failure, if any, is the answer.
 void LinearCorrelator::waitForHistory() {
-  while (regression_->getHistorySize() < maxSampleSize_ && !firstCorrelateTimer_.isExpired()) {
+  while (running_ && regression_->getHistorySize() < maxSampleSize_ && !firstCorrelateTimer_.isExpired()) {
     qz::qbx::sleepMilliseconds(kFirstCorrelatePollMs);
   }
+  throwSamplingFailure();
   const uint64_t historySize = regression_->getHistorySize();
   if (historySize >= kMinHistorySize) return;
   QZERR_ERROR(qzerr::kResourceNotInitialized)
@@ -192,7 +209,6 @@ void LinearCorrelator::correlate(const vesklib_Timestamp* timestampInSourceTimes
         .channel(kChannel, "Correlator must be started before calling correlate.")
         .raise();
   }
-  throwSamplingFailure();
   waitForHistory();
   if (fromTimescale1) regression_->estimate(*timestampInSourceTimescale, correlatedTimestamp);
   else regression_->inverseEstimate(*timestampInSourceTimescale, correlatedTimestamp);

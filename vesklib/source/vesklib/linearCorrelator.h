@@ -6,12 +6,14 @@
 // time-synchronisation manager says the host follows the other timescale's
 // grandmaster, the host's reading stands for both, so correlation is the
 // identity. A clock read that fails ends the thread; its error is kept and
-// thrown by every correlate until the next start. Callers come one at a
+// thrown by every correlate until the next start, a first correlate waiting
+// for the window included. stop cuts the pause between samples short. Callers come one at a
 // time; only the sampling thread runs beside them. The timescales are not
 // owned and must outlive the correlator.
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <future>
 #include <memory>
@@ -48,8 +50,9 @@ class LinearCorrelator final : public TimestampCorrelatorInterface {
 
   // Timescale 1 to 2 through the line, or 2 to 1 through its inverse. The
   // first calls within maxWaitForFirstCorrelateMs of a start wait for a
-  // full window. -52005 for a foreign source, -52017 before any start, the
-  // sampling thread's error after it failed, -52010 with under 2 samples.
+  // full window, or until the sampling thread ends. -52005 for a foreign
+  // source, -52017 before any start, the sampling thread's error after it
+  // failed, -52010 with under 2 samples.
   void correlate(const vesklib_Timestamp* timestampInSourceTimescale, TimescaleInterface* sourceTimescale,
                  vesklib_Timestamp* correlatedTimestamp) override;
   const std::string& getUri() const noexcept override { return uri_; }
@@ -59,12 +62,16 @@ class LinearCorrelator final : public TimestampCorrelatorInterface {
   // under 2. Loads the manager client library when it is not loaded yet; a
   // missing one is no failure (it is tried again at the next start).
   void start() override;
-  // Ends and joins the sampling thread; the window stays for correlate.
+  // Ends and joins the sampling thread, at the latest after its current
+  // reading; the window stays for correlate.
   void stop() override;
   bool isRunning() const noexcept override { return running_; }
   std::string toJson() override;
 
  private:
+  void stopSampling();
+  // Between samples; stopSampling ends it at once.
+  void pause(uint32_t ms);
   void joinSamplingThread();
   void findHostTimescale();
   void loadManagerClient();
@@ -83,6 +90,8 @@ class LinearCorrelator final : public TimestampCorrelatorInterface {
   const uint32_t maxWaitForFirstCorrelateMs_;
   std::unique_ptr<LinearRegressionFilterWrapper> regression_;
   std::atomic<bool> running_{false};
+  std::mutex pauseMutex_;
+  std::condition_variable pauseEnded_;
   std::future<void> samplingFuture_;
   // The sampling thread stores its error under the lock before it clears
   // running_; start joins the thread before it clears the error.

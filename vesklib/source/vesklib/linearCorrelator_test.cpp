@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "vesklib/testing/caughtError.h"
@@ -200,6 +201,20 @@ TEST_F(LinearCorrelatorTest, AnswersFromTheKeptWindowAfterStop) {
   correlator.stop();
   EXPECT_FALSE(correlator.isRunning());
   EXPECT_NEAR(now, nanosOf(correlate(correlator, timestampOf(now + 5 * kSecond), ahead_)), kTolerance);
+}
+
+// With a full window the thread pauses samplingIntervalMs between samples;
+// neither stop nor the destructor waits that pause out.
+TEST_F(LinearCorrelatorTest, StopAndTheDestructorCutALongPauseShort) {
+  for (bool byDestructor : {false, true}) {
+    auto correlator = std::make_unique<LinearCorrelator>("/a", &clock_, &ahead_, 10000, 2, 5000);
+    correlator->start();
+    correlate(*correlator, timestampOf(hostNanos()), clock_);  // waits for the full window
+    const auto before = std::chrono::steady_clock::now();
+    if (byDestructor) correlator.reset();
+    else correlator->stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(5)) << byDestructor;
+  }
 }
 
 // The remote timescale's URI ends in its grandmaster's id: ab-cd-ef reads

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -66,10 +67,13 @@ TEST(HostileTarget, EachMisbehaviourFailsItsCallsAndTheSameProxiesServeOnAfterIt
   ASSERT_EQ(loaded.status.code(), 0) << loaded.status.json();
   ASSERT_EQ(loaded.count, 1u);
   TestStatus status;
-  TimescaleInterface* host = vesklib_HostTimescale_create(kHostTimescale, status);
+  const std::unique_ptr<TimescaleInterface, void (*)(TimescaleInterface*)> host(
+      vesklib_HostTimescale_create(kHostTimescale, status), vesklib_Timescale_delete);
   vesktools::ThreadPool pool(4);
-  SyncDomainInterface* domain = vesklib_SyncDomain_create("/vesks/syncDomains/hostile", host, 1000, 2000, &pool, status);
-  vesklib_SyncDomain_addSyncableDevice(domain, loaded.device, status);
+  const std::unique_ptr<SyncDomainInterface, void (*)(SyncDomainInterface*)> domain(
+      vesklib_SyncDomain_create("/vesks/syncDomains/hostile", host.get(), 1000, 2000, &pool, status),
+      vesklib_SyncDomain_delete);
+  vesklib_SyncDomain_addSyncableDevice(domain.get(), loaded.device, status);
   ASSERT_EQ(status.code(), 0) << status.json();
 
   // The web service's answers are read on the caller's thread by the device
@@ -90,10 +94,10 @@ TEST(HostileTarget, EachMisbehaviourFailsItsCallsAndTheSameProxiesServeOnAfterIt
       {"SyncDomain_start",
        [&] {
          TestStatus s;
-         vesklib_SyncDomain_start(domain, 2, s);
+         vesklib_SyncDomain_start(domain.get(), 2, s);
          const Outcome outcome{s.code(), s.json()};
          TestStatus stopped;
-         vesklib_SyncDomain_stop(domain, stopped);
+         vesklib_SyncDomain_stop(domain.get(), stopped);
          return outcome;
        }},
   };
@@ -155,9 +159,6 @@ TEST(HostileTarget, EachMisbehaviourFailsItsCallsAndTheSameProxiesServeOnAfterIt
     behave();
     expectSuccess(row.calls, std::string("after ") + row.name);
   }
-
-  vesklib_SyncDomain_delete(domain);
-  vesklib_Timescale_delete(host);
 }
 
 }  // namespace

@@ -1,3 +1,12 @@
+include(GNUInstallDirs)
+
+# vesk_install_program(TARGET): installs a program into the prefix's bin
+# folder; it finds the system's libraries in the prefix's library folder.
+function(vesk_install_program target)
+  set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+  install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endfunction()
+
 # vesk_add_test(NAME SOURCES src... LIBS lib...)
 # One GoogleTest program per folder; CTest runs it as one test.
 function(vesk_add_test name)

@@ -6,7 +6,7 @@
 #include <stdbool.h>
 #include <stdint.h>
 
-struct qzerr_Status;
+typedef struct qzerr_Status qzerr_Status;
 typedef bool (*qzerr_GrowFunction)(struct qzerr_Status* status, int32_t newSize);
 
 struct qzerr_Status {

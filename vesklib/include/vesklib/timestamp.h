@@ -2,11 +2,17 @@
 // is sign and magnitude: -(seconds + nanos / 1e9) when isNegative is set.
 #pragma once
 
+// Plain C as well: the client library's public header includes this.
+#ifdef __cplusplus
 #include <cstdint>
+#else
+#include <stdbool.h>
+#include <stdint.h>
+#endif
 
-struct vesklib_Timestamp {
+typedef struct vesklib_Timestamp {
   int64_t seconds;
   int32_t nanos;
   int32_t fractionalNanos;
   bool isNegative;
-};
+} vesklib_Timestamp;

@@ -3,6 +3,7 @@
 // library loads and destroyed in the reverse order.
 #include "vesksapi/libraryObjects.h"
 
+#include "vesksapi/server/rpcServerThread.h"
 #include "vesksapi/sessionInterface.h"
 
 namespace vesksapi::libraryObjects {
@@ -18,8 +19,8 @@ const std::string systemTimescaleUriObject = "/localhost/vesks/timescales/system
 const std::string clientSocketNameObject(kSocketName, sizeof kSocketName);
 std::unique_ptr<SessionInterface> serverSessionObject;
 const std::string serverSocketNameObject(kSocketName, sizeof kSocketName);
-// serverThread's owner (std::unique_ptr<RpcServerThread>) belongs here, once
-// RpcServerThread is a complete type.
+// Destroyed before the session: a running server is stopped and joined first.
+std::unique_ptr<RpcServerThread> serverThreadObject;
 const std::vector<std::string> resourceUriKeysObject = {"remoteHost", "webService", "resource",
                                                         "plugin",     "type",       "name"};
 
@@ -30,6 +31,7 @@ const std::string& systemTimescaleUri() { return systemTimescaleUriObject; }
 const std::string& clientSocketName() { return clientSocketNameObject; }
 std::unique_ptr<SessionInterface>& serverSession() { return serverSessionObject; }
 const std::string& serverSocketName() { return serverSocketNameObject; }
+std::unique_ptr<RpcServerThread>& serverThread() { return serverThreadObject; }
 const std::vector<std::string>& resourceUriKeys() { return resourceUriKeysObject; }
 
 }  // namespace vesksapi::libraryObjects

@@ -6,6 +6,7 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <thrift/TOutput.h>
 
 namespace vesksapi {
 namespace {
@@ -21,6 +22,15 @@ TEST(LocalEndpointTest, ThePathIsTheNameFollowedByNulsToTheEndOfSunPath) {
 TEST(LocalEndpointTest, ANameWithoutRoomForItsTerminatingNulIsRefused) {
   EXPECT_EQ(localEndpoint::socketPath(std::string(107, 'n')).size(), 108u);
   EXPECT_THROW(localEndpoint::socketPath(std::string(108, 'n')), std::length_error);
+}
+
+// Thrift reports what it then throws (a failed bind, a peer's bad message) on
+// its own output; this library handles those and prints nothing.
+TEST(LocalEndpointTest, ThriftDiagnosticsPrintNothing) {
+  ::testing::internal::CaptureStderr();
+  apache::thrift::GlobalOutput.printf("received invalid message type %d from client", 2);
+  apache::thrift::GlobalOutput.perror("TServerSocket::listen() BIND ", 98);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 }  // namespace

@@ -1,0 +1,3 @@
+#include "component.h"
+
+const char vesk_componentName[] = "vesks";

@@ -38,10 +38,7 @@ static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_alw
 
 int stopPipe[2] = {-1, -1};  // read end, write end
 
-int resetStopFlag() {
-  stopRequested = false;
-  return 0;
-}
+void resetStopFlag() { stopRequested = false; }
 
 void requestStop() { stopRequested = true; }
 
@@ -187,8 +184,7 @@ int main(int argc, char** argv) {
       return 1;
     case Parsed::runInBackground:
       return runInBackground(argc, argv);
-    case Parsed::run:
-      dropParsedWords(argc, argv, optind);
+    case Parsed::run:  // the words left over are not used
       return serveUntilStopped();
   }
   return 1;

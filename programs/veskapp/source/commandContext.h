@@ -25,6 +25,9 @@ struct CommandContext {
   void printResult(const std::string& text) const;
 };
 
+// The buffer for a timescale URI the service returns, its NUL included.
+constexpr size_t kTimescaleUriBufferSize = 512;
+
 // The text a client call wrote into a zero-filled buffer, up to its first
 // zero byte (or the buffer's end).
 inline std::string bufferText(const std::vector<char>& buffer) {

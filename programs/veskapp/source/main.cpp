@@ -30,7 +30,6 @@ struct CommandLine {
 
 const char kOptionPrefix[] = "--";
 const char kDebugChannel[] = "veskconsoleapp_debug";
-constexpr size_t kTimescaleUriBufferSize = 512;
 
 bool isOptionWord(const std::string& word) { return word.compare(0, strlen(kOptionPrefix), kOptionPrefix) == 0; }
 

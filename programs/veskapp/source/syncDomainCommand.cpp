@@ -11,8 +11,6 @@ namespace {
 using jsonz::jsonBool;
 using jsonz::jsonString;
 
-constexpr size_t kTimescaleUriBufferSize = 512;
-
 // "null" in any letter case asks the service to choose the timescale.
 std::string timescaleUriMember(const std::string& timescaleUri) {
   const bool automatic = boost::algorithm::iequals(timescaleUri, "null");

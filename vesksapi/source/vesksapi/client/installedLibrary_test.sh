@@ -11,7 +11,8 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 lib=$prefix/lib
 for file in include/vesksapi/vesksapi.h include/qzerr/statusRecord.h include/vesklib/timestamp.h \
-            lib/libqzsslinit.so.13 lib/liblinkra.so.13 lib/libqzqlm_clientapi.so.1; do
+            lib/libqzsslinit.so.13 lib/liblinkra.so.13 lib/libqzqlm_clientapi.so.1 \
+            bin/vesks bin/veskapp bin/veskloc; do
   [ -e "$prefix/$file" ] || { echo "not installed: $file"; exit 1; }
 done
 for name in vesklib vesksapi; do

@@ -75,7 +75,7 @@ VESKSAPI_EXPORT void vesksapi_jx_syncDomain_createAndAddDevices(const char* type
                                                                 int32_t* errorOut);
 
 // The service's server inside the daemon process: start serves the local
-// socket on a thread of its own and returns once it listens; stop ends it and
-// the registry.
+// socket on a thread of its own and returns once it listens; stop ends it,
+// after the calls in progress, and then the registry (it reports nothing).
 VESKSAPI_EXPORT void vesksrpcs_start(qzerr_Status* status);
-VESKSAPI_EXPORT void vesksrpcs_stop(qzerr_Status* status);
+VESKSAPI_EXPORT void vesksrpcs_stop(void);

@@ -26,7 +26,7 @@ void startServer() {
   server = std::make_unique<vesksapi::RpcServerThread>(serverSocketName(), *session);
 }
 
-void stopServer() {
+void stopServer() noexcept {
   serverThread().reset();
   serverSession().reset();
 }
@@ -35,4 +35,4 @@ void stopServer() {
 
 void vesksrpcs_start(qzerr_Status* status) { vesklib::frame::call(status, VESKLIB_ARGS(), startServer); }
 
-void vesksrpcs_stop(qzerr_Status* status) { vesklib::frame::call(status, VESKLIB_ARGS(), stopServer); }
+void vesksrpcs_stop() { stopServer(); }

@@ -13,6 +13,7 @@
 #include "qzerr/errorDetail.h"
 #include "qzsdbg/debugLines.h"
 #include "thriftQzerr_types.h"
+#include "transportErrorName.h"
 #include "vesktools_curl/webHelperFunctions.h"
 
 namespace vesklib {
@@ -44,16 +45,6 @@ struct Request {
   qzerr_ErrorSite site;
 };
 
-const char* transportKindName(int kind) {
-  static const char* const names[] = {
-      "TTransportException::UNKNOWN",        "TTransportException::NOT_OPEN",
-      "TTransportException::TIMED_OUT",      "TTransportException::END_OF_FILE",
-      "TTransportException::INTERRUPTED",    "TTransportException::BAD_ARGS",
-      "TTransportException::CORRUPTED_DATA", "TTransportException::INTERNAL_ERROR",
-  };
-  return kind >= 0 && kind < static_cast<int>(std::size(names)) ? names[kind] : names[0];
-}
-
 // A connection that could not be made or that the daemon ended is worth
 // another attempt; a time-out or corrupt data is not.
 bool isRetried(const TTransportException& error) {
@@ -80,7 +71,7 @@ std::string jsonArray(const std::vector<std::string>& texts) {
 std::string transportDebug(const TTransportException& error, const Request& request,
                            const std::string& timescaleUri) {
   const int kind = error.getType();
-  return "{\"type_code\":" + std::to_string(kind) + ",\"type\":" + jsonString(transportKindName(kind)) +
+  return "{\"type_code\":" + std::to_string(kind) + ",\"type\":" + jsonString(rpc::transportErrorName(kind)) +
          ",\"message\":" + jsonString(request.message) + ",\"timescaleUri\":" + jsonString(timescaleUri) + "}";
 }
 

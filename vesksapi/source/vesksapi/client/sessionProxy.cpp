@@ -7,6 +7,7 @@
 
 #include "qzerr/errorDetail.h"
 #include "thriftQzerr_types.h"
+#include "transportErrorName.h"
 
 namespace vesksapi {
 
@@ -14,16 +15,6 @@ namespace {
 
 using apache::thrift::TException;
 using apache::thrift::transport::TTransportException;
-
-const char* transportTypeText(int32_t type) {
-  static const char* const texts[] = {
-      "TTransportException::UNKNOWN",        "TTransportException::NOT_OPEN",
-      "TTransportException::TIMED_OUT",      "TTransportException::END_OF_FILE",
-      "TTransportException::INTERRUPTED",    "TTransportException::BAD_ARGS",
-      "TTransportException::CORRUPTED_DATA", "TTransportException::INTERNAL_ERROR",
-  };
-  return type >= 0 && type < static_cast<int32_t>(std::size(texts)) ? texts[type] : texts[0];
-}
 
 // The daemon's own status: its code by the status rules, its text in every
 // case (a daemon status without text reads as an empty detail, "{}").
@@ -38,7 +29,7 @@ void recordTransportFailure(qzerr_Status* status, const qzerr_ErrorSite& site, c
       .addTopLevel("std_exception_what", error.what())
       .channel("qzsyncdomain_debug")
       .add("type_code", type)
-      .add("type", transportTypeText(type));
+      .add("type", rpc::transportErrorName(type));
 }
 
 void recordThriftFailure(qzerr_Status* status, const qzerr_ErrorSite& site, const TException& error) {

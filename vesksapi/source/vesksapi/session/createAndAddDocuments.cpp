@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "jsonz/jsonString.h"
-#include "qzjsonlh/cppJson.h"
+#include "vesksapi/session/jsonHelperFunctions.h"
 
 namespace vesksapi {
 
@@ -28,15 +28,7 @@ std::string networkDeviceParamsJson(const std::string& remoteHost) {
 }
 
 bool readStringArray(const std::string& json, const std::string& key, std::vector<std::string>& list) {
-  const CppJson document(json.c_str());
-  const cJSON* member = CppJson::isObject(document.get()) ? cJSON_GetObjectItem(document.get(), key.c_str())
-                                                          : nullptr;
-  if (member == nullptr) return false;
-  if (CppJson::isNull(member)) return true;
-  std::vector<std::string> read;
-  for (CppJson::ArrayIterator it(member); !it.atEnd(); ++it) read.push_back(CppJson::getString(*it));
-  list = std::move(read);
-  return true;
+  return getJsonStringArray(JsonObjectText(json), key, list);
 }
 
 std::string writeTimescalesAndDevices(const TimescaleGrouping& grouping) {

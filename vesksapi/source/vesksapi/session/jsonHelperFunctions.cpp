@@ -65,6 +65,16 @@ bool getJsonString(const JsonObjectText& object, const std::string& key, std::st
   return true;
 }
 
+bool getJsonStringArray(const JsonObjectText& object, const std::string& key, std::vector<std::string>& list) {
+  const cJSON* member = object.find(key);
+  if (member == nullptr) return false;
+  if (CppJson::isNull(member)) return true;
+  std::vector<std::string> read;
+  for (CppJson::ArrayIterator it(member); !it.atEnd(); ++it) read.push_back(CppJson::getString(*it));
+  list = std::move(read);
+  return true;
+}
+
 bool getJsonValue(const JsonObjectText& object, const std::string& key, uint32_t& value) {
   const cJSON* member = object.find(key);
   if (member == nullptr) return false;

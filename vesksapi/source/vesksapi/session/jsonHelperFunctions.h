@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "qzjsonlh/cppJson.h"
 
@@ -32,6 +33,8 @@ class JsonObjectText {
 // False when the key is absent; true and `value` untouched when null.
 bool getJsonString(const JsonObjectText& object, const std::string& key, std::string& value);
 bool getJsonValue(const JsonObjectText& object, const std::string& key, uint32_t& value);
+// An array whose every element is a string (else the tree layer's -52004).
+bool getJsonStringArray(const JsonObjectText& object, const std::string& key, std::vector<std::string>& list);
 
 // A member that must be there: absent, or a string that is not a decimal
 // number from 0 to 4294967295 (trailing text included), fails with -52005

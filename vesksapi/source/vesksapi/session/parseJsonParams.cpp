@@ -109,17 +109,6 @@ void requireValue(const JsonObjectText& params, const char* key, uint32_t& value
   require(getJsonValue(params, key, value), message, textKey, params.text());
 }
 
-// Null leaves the list as it was; otherwise every element must be a string.
-bool readStringList(const JsonObjectText& params, const char* key, std::vector<std::string>& list) {
-  const cJSON* member = params.find(key);
-  if (member == nullptr) return false;
-  if (CppJson::isNull(member)) return true;
-  std::vector<std::string> read;
-  for (CppJson::ArrayIterator it(member); !it.atEnd(); ++it) read.push_back(CppJson::getString(*it));
-  list = std::move(read);
-  return true;
-}
-
 uint32_t twiceSaturated(uint32_t value) {
   const uint64_t twice = 2ull * value;
   return twice > std::numeric_limits<uint32_t>::max() ? std::numeric_limits<uint32_t>::max()
@@ -149,7 +138,7 @@ void parseSdCreateAndAddRemoteDevicesParams(const std::string& json, SdCreateAnd
   requireString(params, "timescaleUri", p.timescaleUri,
                 "Failed to parse 'timescaleUri' key. Ensure the parameter is present in the 'params' value",
                 kParamsKey);
-  require(readStringList(params, "remoteHosts", p.remoteHosts),
+  require(getJsonStringArray(params, "remoteHosts", p.remoteHosts),
           "Failed to parse 'remoteHosts' key. Ensure the parameter is present in the 'params' value", kParamsKey,
           params.text());
   p.maxOffset_ns = getRequiredJsonUInt32(params, "maxOffset_ns");

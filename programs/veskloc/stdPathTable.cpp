@@ -121,7 +121,7 @@ void StdPathTable::relocateKey(const char* key, RelocateFunction getRelocatedDir
 }
 
 void StdPathTable::add(std::string_view name, std::string_view value, qzerr_Status* status) {
-  allocating(status, [&] { entries_.push_back(Entry{std::string(name), std::string(value), std::string(value)}); });
+  allocating(status, [&] { entries_.push_back(Entry{std::string(name), std::string(value)}); });
 }
 
 void StdPathTable::relocate(std::string_view key, std::string_view value, qzerr_Status* status) {

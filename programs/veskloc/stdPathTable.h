@@ -27,10 +27,9 @@ class StdPathTable {
   // -52006 in `status` and the keys after it keep their defaults.
   void build(RelocateFunction getRelocatedDir, qzerr_Status* status);
 
-  // Appends an entry whose default and current value are both `value`.
+  // Appends an entry.
   void add(std::string_view name, std::string_view value, qzerr_Status* status);
-  // The key's current value becomes `value` (its default stays); an unknown
-  // key is appended.
+  // The key's value becomes `value`; an unknown key is appended.
   void relocate(std::string_view key, std::string_view value, qzerr_Status* status);
   // The current value of the first entry named exactly `key`; -52008 without
   // detail when there is none. Nothing when `status` already holds an error.
@@ -39,7 +38,6 @@ class StdPathTable {
  private:
   struct Entry {
     std::string name;
-    std::string defaultValue;
     std::string value;
   };
 

@@ -10,6 +10,7 @@ packages=(
   libboost-dev libboost-program-options-dev libboost-filesystem-dev libboost-system-dev
   libthrift-dev thrift-compiler
   iproute2 util-linux mount locales
+  curl
 )
 
 missing=()

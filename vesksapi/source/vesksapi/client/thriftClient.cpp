@@ -1,6 +1,5 @@
 #include "vesksapi/client/thriftClient.h"
 
-#include <cstring>
 #include <utility>
 
 #include <thrift/protocol/TBinaryProtocol.h>
@@ -9,6 +8,7 @@
 #include "vesksapi/client/replyCheckingProtocol.h"
 #include "vesksapi/libraryObjects.h"
 #include "vesksapi/server/localEndpoint.h"
+#include "vesksapi/server/wireValues.h"
 
 namespace vesksapi {
 
@@ -26,29 +26,6 @@ std::shared_ptr<apache::thrift::protocol::TProtocol> makeProtocol(const std::sha
   auto binary = std::make_shared<TBinaryProtocolT<TTransport>>(transport, kReplyStringLimit, kReplyContainerLimit,
                                                                /*strict_read=*/false, /*strict_write=*/true);
   return std::make_shared<ReplyCheckingProtocol>(binary);
-}
-
-// The wire's i32 carries the same 32 bits: above 2147483647 it is negative.
-int32_t wireInt32(uint32_t value) {
-  int32_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  return bits;
-}
-
-vesksrpc::vesksrpc_Timestamp toWire(const vesklib_Timestamp& timestamp) {
-  vesksrpc::vesksrpc_Timestamp wire;
-  wire.seconds = timestamp.seconds;
-  wire.nanos = timestamp.nanos;
-  wire.fractionalNanos = timestamp.fractionalNanos;
-  wire.isNegative = timestamp.isNegative;
-  return wire;
-}
-
-void fromWire(const vesksrpc::vesksrpc_Timestamp& wire, vesklib_Timestamp* timestamp) {
-  timestamp->seconds = wire.seconds;
-  timestamp->nanos = wire.nanos;
-  timestamp->fractionalNanos = wire.fractionalNanos;
-  timestamp->isNegative = wire.isNegative;
 }
 
 // Text results are received apart and handed over only once the reply is
@@ -84,7 +61,7 @@ void ThriftClient::unloadResources(const std::string& deviceParamsJson) {
 void ThriftClient::timescale_getTime(const std::string& timescaleUri, vesklib_Timestamp* timestamp) {
   vesksrpc::vesksrpc_Timestamp received;
   client_.timescale_getTime(received, timescaleUri);
-  fromWire(received, timestamp);
+  *timestamp = wire::fromWire(received);
 }
 
 void ThriftClient::timestampCorrelator_create(const std::string& timestampCorrelatorParamsJson) {
@@ -101,8 +78,8 @@ void ThriftClient::timestampCorrelator_correlate(const std::string& sourceTimesc
                                                  vesklib_Timestamp* correlatedTimestamp) {
   vesksrpc::vesksrpc_Timestamp received;
   client_.timestampCorrelator_correlate(received, sourceTimescaleUri, destTimescaleUri,
-                                        toWire(*timestampInSourceTimescale));
-  fromWire(received, correlatedTimestamp);
+                                        wire::toWire(*timestampInSourceTimescale));
+  *correlatedTimestamp = wire::fromWire(received);
 }
 
 void ThriftClient::syncDomain_create(const std::string& syncDomainParamsJson) {
@@ -110,12 +87,12 @@ void ThriftClient::syncDomain_create(const std::string& syncDomainParamsJson) {
 }
 
 bool ThriftClient::syncDomain_start(const std::string& syncDomainUri, uint32_t timeout_s) {
-  return client_.syncDomain_start(syncDomainUri, wireInt32(timeout_s));
+  return client_.syncDomain_start(syncDomainUri, wire::timeoutToWire(timeout_s));
 }
 
 void ThriftClient::syncDomain_startV2(const std::string& syncDomainUri, bool saveInitialCoherency,
                                       bool waitToBecomeCoherent, uint32_t timeout_s) {
-  client_.syncDomain_startV2(syncDomainUri, saveInitialCoherency, waitToBecomeCoherent, wireInt32(timeout_s));
+  client_.syncDomain_startV2(syncDomainUri, saveInitialCoherency, waitToBecomeCoherent, wire::timeoutToWire(timeout_s));
 }
 
 void ThriftClient::syncDomain_stop(const std::string& syncDomainUri) { client_.syncDomain_stop(syncDomainUri); }

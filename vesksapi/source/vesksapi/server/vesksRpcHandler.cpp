@@ -3,6 +3,7 @@
 #include <type_traits>
 
 #include "qzerr/status.h"
+#include "vesksapi/server/wireValues.h"
 
 namespace vesksapi {
 
@@ -46,21 +47,6 @@ auto serve(Operation operation) {
   }
 }
 
-vesklib_Timestamp toVesklib(const vesksrpc::vesksrpc_Timestamp& timestamp) {
-  return vesklib_Timestamp{timestamp.seconds, timestamp.nanos, timestamp.fractionalNanos, timestamp.isNegative};
-}
-
-void copyTimestamp(const vesklib_Timestamp& from, vesksrpc::vesksrpc_Timestamp& to) {
-  to.seconds = from.seconds;
-  to.nanos = from.nanos;
-  to.fractionalNanos = from.fractionalNanos;
-  to.isNegative = from.isNegative;
-}
-
-// The wire carries timeouts as signed 32-bit; the session takes the same bits
-// as unsigned.
-uint32_t asUnsigned(int32_t timeout_s) { return static_cast<uint32_t>(timeout_s); }
-
 }  // namespace
 
 void vesksRpcHandler::loadResources(std::string& loadedResourcesJson, const std::string& deviceParamsJson) {
@@ -74,7 +60,7 @@ void vesksRpcHandler::unloadResources(const std::string& deviceParamsJson) {
 void vesksRpcHandler::timescale_getTime(vesksrpc::vesksrpc_Timestamp& timestamp, const std::string& timescaleUri) {
   vesklib_Timestamp reading{};
   serve([&](qzerr_Status* status) { session_.timescale_getTime(timescaleUri, &reading, status); });
-  copyTimestamp(reading, timestamp);
+  timestamp = wire::toWire(reading);
 }
 
 void vesksRpcHandler::timestampCorrelator_create(const std::string& timestampCorrelatorParamsJson) {
@@ -85,12 +71,12 @@ void vesksRpcHandler::timestampCorrelator_correlate(vesksrpc::vesksrpc_Timestamp
                                                     const std::string& sourceTimescaleUri,
                                                     const std::string& destTimescaleUri,
                                                     const vesksrpc::vesksrpc_Timestamp& timestampInSourceTimescale) {
-  const vesklib_Timestamp source = toVesklib(timestampInSourceTimescale);
+  const vesklib_Timestamp source = wire::fromWire(timestampInSourceTimescale);
   vesklib_Timestamp correlated{};
   serve([&](qzerr_Status* status) {
     session_.timestampCorrelator_correlate(sourceTimescaleUri, destTimescaleUri, &source, &correlated, status);
   });
-  copyTimestamp(correlated, correlatedTimestamp);
+  correlatedTimestamp = wire::toWire(correlated);
 }
 
 void vesksRpcHandler::timestampCorrelator_delete(const std::string& timescaleUri1, const std::string& timescaleUri2) {
@@ -110,15 +96,15 @@ void vesksRpcHandler::syncDomain_addSyncableDevice(const std::string& syncDomain
 
 bool vesksRpcHandler::syncDomain_start(const std::string& syncDomainUri, int32_t timeout_s) {
   return serve([&](qzerr_Status* status) {
-    return session_.syncDomain_start(syncDomainUri, asUnsigned(timeout_s), status);
+    return session_.syncDomain_start(syncDomainUri, wire::timeoutFromWire(timeout_s), status);
   });
 }
 
 void vesksRpcHandler::syncDomain_startV2(const std::string& syncDomainUri, bool saveInitialCoherency,
                                          bool waitToBecomeCoherent, int32_t timeout_s) {
   serve([&](qzerr_Status* status) {
-    session_.syncDomain_startV2(syncDomainUri, saveInitialCoherency, waitToBecomeCoherent, asUnsigned(timeout_s),
-                                status);
+    session_.syncDomain_startV2(syncDomainUri, saveInitialCoherency, waitToBecomeCoherent,
+                                wire::timeoutFromWire(timeout_s), status);
   });
 }
 

@@ -1,21 +1,16 @@
 // The tear-down order of the library's process-wide objects, shown by a
 // process that returns from main with a call in progress.
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
-extern char** environ;
+#include "vesksapi/server/testing/childProgram.h"
 
 namespace {
 
 TEST(LibraryObjectsTest, AtExitTheServerIsStoppedAndJoinedBeforeTheSessionIsDeleted) {
-  char* arguments[] = {const_cast<char*>(LIBRARY_OBJECTS_EXIT_HELPER_PATH), nullptr};
-  pid_t child = 0;
-  ASSERT_EQ(posix_spawn(&child, arguments[0], nullptr, nullptr, arguments, environ), 0);
-  int waited = 0;
-  ASSERT_EQ(waitpid(child, &waited, 0), child);
-  ASSERT_TRUE(WIFEXITED(waited));
+  const int waited = vesksapi::testing::runToEnd(LIBRARY_OBJECTS_EXIT_HELPER_PATH);
+  ASSERT_TRUE(WIFEXITED(waited)) << "wait status " << waited;
   EXPECT_EQ(WEXITSTATUS(waited), 0);
 }
 

@@ -1,6 +1,5 @@
 // vesksrpcs_start and vesksrpcs_stop through the shared library alone, with
 // the real session, spoken to in raw bytes on the namespace's own socket.
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -12,12 +11,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "testing/childProgram.h"
 #include "testing/rawConnection.h"
 #include "testing/testStatus.h"
 #include "testing/wireBytes.h"
 #include "vesksapi/vesksapi.h"
-
-extern char** environ;
 
 namespace vesksapi {
 namespace {
@@ -127,12 +125,8 @@ TEST_F(VesksrpcsTest, ANameHeldByAnotherServerFailsTheStartAndLeavesNoServer) {
 // the library's tear-down stops the server, lets the calls finish, and only
 // then deletes the session.
 TEST(VesksrpcsExitTest, AProcessThatReturnsFromMainWithTheServerRunningExitsCleanly) {
-  char* arguments[] = {const_cast<char*>(VESKSRPCS_EXIT_HELPER_PATH), nullptr};
-  pid_t child = 0;
-  ASSERT_EQ(posix_spawn(&child, arguments[0], nullptr, nullptr, arguments, environ), 0);
-  int waited = 0;
-  ASSERT_EQ(waitpid(child, &waited, 0), child);
-  ASSERT_TRUE(WIFEXITED(waited));
+  const int waited = testing::runToEnd(VESKSRPCS_EXIT_HELPER_PATH);
+  ASSERT_TRUE(WIFEXITED(waited)) << "wait status " << waited;
   EXPECT_EQ(WEXITSTATUS(waited), 0);
 }
 

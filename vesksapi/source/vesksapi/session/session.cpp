@@ -345,13 +345,10 @@ bool Session::syncDomain_isCoherentSinceLastChecked(const std::string& syncDomai
 
 void Session::syncDomain_createAndAddDevices(std::string& result, const std::string& syncDomainParamsJson,
                                              qzerr_Status* status) {
-  if (status->code < 0) return;
-  try {
+  reported(status, [&] {
+    result.clear();  // a failure leaves no half answer
     result = createAndAddDevices(syncDomainParamsJson);
-  } catch (...) {
-    qzerr_statusFromCurrentException(status);
-    result.clear();
-  }
+  });
 }
 
 std::string Session::createAndAddDevices(const std::string& syncDomainParamsJson) {

@@ -66,10 +66,10 @@ typename Map::mapped_type& findOrRaise(Map& map, const std::string& uri, const c
 }
 
 // The elements of a JSON array, each written by `element`.
-template <typename Map, typename Element>
-std::string jsonArray(const Map& map, Element element) {
+template <typename Range, typename Element>
+std::string jsonArray(const Range& range, Element element) {
   std::string elements;
-  for (const auto& entry : map) {
+  for (const auto& entry : range) {
     if (!elements.empty()) elements += ",";
     elements += element(entry);
   }
@@ -80,14 +80,11 @@ std::string jsonArray(const Map& map, Element element) {
 // stays); returns the JSON array of all their URIs in the order loaded.
 template <typename Pointer>
 std::string registerLoaded(const std::vector<Pointer>& loaded, std::unordered_map<std::string, Pointer>& registry) {
-  std::string uris;
-  for (const Pointer& object : loaded) {
+  return jsonArray(loaded, [&](const Pointer& object) {
     const std::string uri = object->getUri();
-    if (!uris.empty()) uris += ",";
-    uris += jsonz::jsonString(uri);
     registry.try_emplace(uri, object);
-  }
-  return "[" + uris + "]";
+    return jsonz::jsonString(uri);
+  });
 }
 
 // A registered URI is under a root only when the root is followed by '/',

@@ -4,10 +4,13 @@ namespace vesksapi {
 
 namespace {
 
-// Coherent now, and with the loss count of the last snapshot.
-bool keptCoherency(vesklib::wrapper::SyncableDeviceInterface& device, uint32_t snapshotLossCount) {
+// Clears `coherent` unless the device (if any) is coherent now and has the
+// loss count of the last snapshot; a cleared flag stays cleared.
+void checkCoherency(vesklib::wrapper::SyncableDeviceInterface* device, uint32_t snapshotLossCount,
+                    bool& coherent) {
+  if (device == nullptr) return;
   uint32_t lossCount = snapshotLossCount;
-  return device.isCoherent(&lossCount) && lossCount == snapshotLossCount;
+  if (!device->isCoherent(&lossCount) || lossCount != snapshotLossCount) coherent = false;
 }
 
 }  // namespace
@@ -18,9 +21,8 @@ void CorrelatorEntry::snapshotCoherency() {
 }
 
 bool CorrelatorEntry::isStillCoherent() {
-  const bool ok1 = !device1 || keptCoherency(*device1, lossCount1);
-  coherent1 = coherent1 && ok1;
-  if (device2 && !keptCoherency(*device2, lossCount2)) coherent2 = false;
+  checkCoherency(device1.get(), lossCount1, coherent1);
+  checkCoherency(device2.get(), lossCount2, coherent2);
   return coherent1 && coherent2;
 }
 

@@ -5,11 +5,11 @@
 #include <boost/multi_index/sequenced_index.hpp>
 #include <boost/multi_index_container.hpp>
 
+#include "vesksapi/libraryObjects.h"
+
 namespace vesksapi {
 
 namespace {
-
-constexpr char kSystemTimescaleUri[] = "/localhost/vesks/timescales/system";
 
 char normaliseCharacter(char c) {
   if (c == '-') return ':';
@@ -67,7 +67,7 @@ std::string normaliseUriTail(const std::string& uri) {
 }
 
 std::string normalisedTimescaleName(const std::string& uri) {
-  return uri == kSystemTimescaleUri ? "localhost" : normaliseUriTail(uri);
+  return uri == libraryObjects::systemTimescaleUri() ? "localhost" : normaliseUriTail(uri);
 }
 
 std::string orderedPairKey(const std::string& name1, const std::string& name2) {

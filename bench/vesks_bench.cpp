@@ -9,7 +9,6 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -22,6 +21,7 @@
 
 #include "targetSim.h"
 #include "testing/testStatus.h"
+#include "vesklib/testing/timestampNanos.h"
 #include "vesksDaemon.h"
 #include "vesksapi/vesksapi.h"
 
@@ -62,7 +62,6 @@ constexpr char kDeviceOnlyList[] =
 constexpr int kMaxDevices = 1000;
 constexpr int kWorkers = 25;
 constexpr std::chrono::milliseconds kDeviceLatency{100};
-constexpr int64_t kNanosPerSecond = 1000000000;
 
 void check(TestStatus& status, const char* what) {
   if (status.code() < 0) throw std::runtime_error(std::string(what) + ": " + status.json());
@@ -224,12 +223,6 @@ void roundTrip(benchmark::State& state) {
   state.counters["ratio"] = library_s / raw_s;
 }
 
-vesklib_Timestamp hostNow() {
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  return vesklib_Timestamp{now.tv_sec, static_cast<int32_t>(now.tv_nsec), 0, false};
-}
-
 // Each question is new to the cache once (the correlator answers), then asked
 // again (the cache answers).
 void conversion(benchmark::State& state) {
@@ -241,7 +234,7 @@ void conversion(benchmark::State& state) {
   vesksapi_timestampCorrelator_create("linearCorrelatorParams", params.c_str(), created);
   check(created, "timestampCorrelator_create");
 
-  vesklib_Timestamp question = hostNow();
+  vesklib_Timestamp question = vesklib::testing::timestampOf(vesklib::testing::hostNanos());
   vesklib_Timestamp answer{};
   double correlator_s = 0;
   double cache_s = 0;

@@ -2,7 +2,6 @@
 // shared library, against a running vesks and a simulated target on
 // 127.0.0.2 whose clock runs 5 s ahead of the host's.
 #include <gtest/gtest.h>
-#include <time.h>
 
 #include <cstdint>
 #include <memory>
@@ -10,12 +9,16 @@
 
 #include "targetSim.h"
 #include "testing/testStatus.h"
+#include "vesklib/testing/timestampNanos.h"
 #include "vesksDaemon.h"
 #include "vesksapi/vesksapi.h"
 
 namespace {
 
 using vesk::testing::TestStatus;
+using vesklib::testing::hostNanos;
+using vesklib::testing::kNanosPerSecond;
+using vesklib::testing::timestampOf;
 
 constexpr char kHost[] = "127.0.0.2";
 constexpr char kDeviceParams[] = R"({"remoteHost":"127.0.0.2"})";
@@ -23,23 +26,13 @@ constexpr char kSystemTimescale[] = "/localhost/vesks/timescales/system";
 constexpr char kTargetTimescale[] = "127.0.0.2/veskwebs/timescales/pendulo/ptp0/00-1b-21-ff-fe-00-00-01";
 constexpr char kTargetDevice[] = "127.0.0.2/veskwebs/syncableDevices/pendulo/timekeeper/genericTk";
 constexpr char kDomain[] = "/test/syncDomains/first";
-constexpr int64_t kNanosPerSecond = 1000000000;
 constexpr int64_t kTargetAheadNanos = 5 * kNanosPerSecond;
 constexpr size_t kBufferSize = 8192;
 
+// Signed, so that an answer wrongly marked negative fails the comparisons.
 int64_t nanosOf(const vesklib_Timestamp& t) {
   const int64_t magnitude = t.seconds * kNanosPerSecond + t.nanos;
   return t.isNegative ? -magnitude : magnitude;
-}
-
-int64_t hostNanos() {
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  return now.tv_sec * kNanosPerSecond + now.tv_nsec;
-}
-
-vesklib_Timestamp timestampOf(int64_t nanos) {
-  return vesklib_Timestamp{nanos / kNanosPerSecond, static_cast<int32_t>(nanos % kNanosPerSecond), 0, false};
 }
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }

@@ -6,16 +6,16 @@
 #include <stdexcept>
 
 #include "qzerr/errorDetail.h"
-#include "vesktools_curl/testing/raised.h"
+#include "testing/raised.h"
 
 namespace {
 
 using ::testing::Return;
 using ::testing::Throw;
-using vesktools::testing::after;
-using vesktools::testing::errorConstant;
-using vesktools::testing::Raised;
-using vesktools::testing::raised;
+using vesk::testing::after;
+using vesk::testing::errorConstant;
+using vesk::testing::Raised;
+using vesk::testing::raised;
 using Parts = std::map<std::string, std::string>;
 
 const std::vector<std::string>& kResourceKeys = vesktools::remoteResourceUriKeys();

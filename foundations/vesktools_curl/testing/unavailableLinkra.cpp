@@ -4,13 +4,17 @@
 
 #include <string>
 
+#include "testing/raised.h"
 #include "vesktools_curl/linkraBinding.h"
-#include "vesktools_curl/testing/raised.h"
 #include "vesktools_curl/vantorshared/tCURL.h"
 #include "vesktools_curl/webHelperFunctions.h"
 
 namespace vesktools::testing {
 namespace {
+
+using vesk::testing::lastChannel;
+using vesk::testing::Raised;
+using vesk::testing::raised;
 
 constexpr CURLcode kFailedInit = CURLE_FAILED_INIT;
 

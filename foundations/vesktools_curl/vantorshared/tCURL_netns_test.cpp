@@ -7,17 +7,17 @@
 #include <string>
 
 #include "targetSim.h"
-#include "vesktools_curl/testing/raised.h"
+#include "testing/raised.h"
 #include "vesktools_curl/webHelperFunctions.h"
 
 namespace {
 
 using qz::vantor::shared::tCURL;
+using vesk::testing::errorConstant;
+using vesk::testing::lastChannel;
+using vesk::testing::Raised;
+using vesk::testing::raised;
 using vesktest::TargetSim;
-using vesktools::testing::errorConstant;
-using vesktools::testing::lastChannel;
-using vesktools::testing::Raised;
-using vesktools::testing::raised;
 
 constexpr char kDeviceUri[] = "/veskwebs/syncableDevices/pendulo/timekeeper/genericTk";
 constexpr char kDevicePath[] = "syncableDevices/pendulo/timekeeper/genericTk";

@@ -6,15 +6,15 @@
 
 #include <string>
 
-#include "vesktools_curl/testing/raised.h"
+#include "testing/raised.h"
 
 namespace {
 
 using qz::vantor::shared::tCURL;
-using vesktools::testing::errorConstant;
-using vesktools::testing::lastChannel;
-using vesktools::testing::Raised;
-using vesktools::testing::raised;
+using vesk::testing::errorConstant;
+using vesk::testing::lastChannel;
+using vesk::testing::Raised;
+using vesk::testing::raised;
 
 TEST(TCurl, ChecksTheUrlPartsBeforeTouchingTheConnection) {
   struct Case {

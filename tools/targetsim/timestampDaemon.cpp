@@ -1,26 +1,20 @@
 #include "timestampDaemon.h"
 
 #include "vesklib/testing/timestampDaemonStub.h"
+#include "vesklib/testing/timestampNanos.h"
 
 #include <thrift/TOutput.h>
 
 #include <cmath>
-#include <ctime>
 #include <stdexcept>
 
 namespace vesktools::targetsim {
 namespace {
 
+using vesklib::testing::hostNanos;
+using vesklib::testing::kNanosPerSecond;
 using vesklib::testing::TimestampDaemonBehaviour;
 using vesklib::testing::TimestampDaemonStub;
-
-constexpr std::int64_t kNanosPerSecond = 1000000000;
-
-std::int64_t hostNowNs() {
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  return static_cast<std::int64_t>(now.tv_sec) * kNanosPerSecond + now.tv_nsec;
-}
 
 // The wire's sign and magnitude.
 timestampService::Timestamp toTimestamp(std::int64_t ns) {
@@ -43,7 +37,7 @@ TimestampDaemonBehaviour behaviourOf(const TargetConfig& config, const Timestamp
   behaviour.timescaleUris = servedUris(config);
   // A version-1 client asks for one reading: that of the first timescale.
   behaviour.readUri = behaviour.timescaleUris.empty() ? "" : behaviour.timescaleUris.front();
-  behaviour.clock = [clock] { return toTimestamp(clock.readNs(hostNowNs())); };
+  behaviour.clock = [clock] { return toTimestamp(clock.readNs(hostNanos())); };
   if (daemon.error) behaviour.error = TimestampDaemonBehaviour::Error{daemon.error->code, daemon.error->json};
   behaviour.replyDelay = std::chrono::milliseconds(daemon.delayMs);
   behaviour.hugeStringLength = daemon.hugeStringLength;
@@ -76,7 +70,7 @@ TimestampDaemon::TimestampDaemon(TargetState& state, const std::string& address,
     : state_(state) {
   if (quiet) apache::thrift::GlobalOutput.setOutputFunction([](const char*) {});
   const TargetConfig config = state.config();
-  clock_ = Clock{}.changedTo(config.timestampDaemon, hostNowNs());
+  clock_ = Clock{}.changedTo(config.timestampDaemon, hostNanos());
   stub_ = listen(address, port, behaviourOf(config, clock_));
   // Calls follow() at once too, catching a change made meanwhile.
   state_.watchTimestampDaemon([this](const TargetConfig& changed) { follow(changed); });
@@ -85,7 +79,7 @@ TimestampDaemon::TimestampDaemon(TargetState& state, const std::string& address,
 TimestampDaemon::~TimestampDaemon() { state_.watchTimestampDaemon(nullptr); }
 
 void TimestampDaemon::follow(const TargetConfig& config) {
-  clock_ = clock_.changedTo(config.timestampDaemon, hostNowNs());
+  clock_ = clock_.changedTo(config.timestampDaemon, hostNanos());
   stub_->setBehaviour(behaviourOf(config, clock_));
 }
 

@@ -202,7 +202,6 @@ class Processor final : public timestampService::timestampServiceProcessor {
     return false;
   }
 
- private:
   Server& server_;
 };
 

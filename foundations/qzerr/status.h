@@ -10,7 +10,6 @@
 #include "jsonz/jsonz.h"
 #include "qzerr/statusRecord.h"
 
-
 // The constant record of a place that raises an error. "file" is written as
 // the source file's name without folder and extension.
 struct qzerr_ErrorSite {

@@ -7,9 +7,9 @@
 // grandmaster, the host's reading stands for both, so correlation is the
 // identity. A clock read that fails ends the thread; its error is kept and
 // thrown by every correlate until the next start, a first correlate waiting
-// for the window included. stop cuts the pause between samples short. Callers come one at a
-// time; only the sampling thread runs beside them. The timescales are not
-// owned and must outlive the correlator.
+// for the window included. stop cuts the pause between samples short.
+// Callers come one at a time; only the sampling thread runs beside them. The
+// timescales are not owned and must outlive the correlator.
 #pragma once
 
 #include <atomic>

@@ -1,5 +1,7 @@
 #include "targetSim.h"
 
+#include "childProcess.h"
+
 #include <cjson/cJSON.h>
 #include <gtest/gtest.h>
 #include <netdb.h>
@@ -29,12 +31,6 @@ struct JsonDeleter {
   void operator()(cJSON* item) const { cJSON_Delete(item); }
 };
 
-std::string describeWaitStatus(int status) {
-  if (WIFEXITED(status)) return "exit code " + std::to_string(WEXITSTATUS(status));
-  if (WIFSIGNALED(status)) return std::string("signal ") + strsignal(WTERMSIG(status));
-  return "wait status " + std::to_string(status);
-}
-
 bool acceptsConnections(const std::string& address, std::uint16_t port) {
   addrinfo hints{};
   hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
@@ -49,13 +45,6 @@ bool acceptsConnections(const std::string& address, std::uint16_t port) {
   const bool connected = connect(fd, found->ai_addr, found->ai_addrlen) == 0;
   close(fd);
   return connected;
-}
-
-std::string makeConfigDir() {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/vesktargetsim.XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("TargetSim: mkdtemp: " + std::string(strerror(errno)));
-  return pattern;
 }
 
 std::string text(const cJSON* object, const char* key) {
@@ -100,7 +89,7 @@ bool LoggedRequest::hasHeader(const std::string& name) const {
 
 TargetSim::TargetSim(const std::string& configJson, const std::string& address,
                      const std::vector<std::string>& extraArgs)
-    : address_(address), timestampPort_(timestampPortOf(configJson)), configDir_(makeConfigDir()) {
+    : address_(address), timestampPort_(timestampPortOf(configJson)), configDir_(makeScratchDir("vesktargetsim")) {
   const std::string configPath = configDir_ + kConfigFile;
   if (!(std::ofstream(configPath) << configJson)) {
     rmdir(configDir_.c_str());
@@ -160,18 +149,8 @@ void TargetSim::waitUntilListening() {
 int TargetSim::stop(int signal) {
   if (waitStatus_) return *waitStatus_;
   kill(pid_, signal);
-  const auto deadline = Clock::now() + kStopTimeout;
-  int status = 0;
-  while (waitpid(pid_, &status, WNOHANG) != pid_) {
-    if (Clock::now() > deadline) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, &status, 0);
-      break;
-    }
-    std::this_thread::sleep_for(kPollInterval);
-  }
-  waitStatus_ = status;
-  return status;
+  waitStatus_ = waitWithDeadline(pid_, Clock::now() + kStopTimeout);
+  return *waitStatus_;
 }
 
 std::string TargetSim::url(const std::string& path) const {

@@ -37,9 +37,7 @@ sockaddr_un serviceAddress() {
 class ManagerStateFile {
  public:
   ManagerStateFile() {
-    const char* tmp = std::getenv("TMPDIR");
-    dir_ = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/vesks.XXXXXX";
-    if (mkdtemp(dir_.data()) == nullptr) throw std::runtime_error("mkdtemp: " + std::string(strerror(errno)));
+    dir_ = makeScratchDir("vesks");
     path_ = dir_ + "/qzqlmState.json";
     if (!(std::ofstream(path_) << kManagerState)) throw std::runtime_error("cannot write " + path_);
   }
@@ -94,19 +92,6 @@ pid_t spawn(const std::vector<std::string>& args, const std::string& workingDire
   _exit(127);
 }
 
-int waitWithDeadline(pid_t pid, Clock::time_point deadline) {
-  int status = 0;
-  while (waitpid(pid, &status, WNOHANG) != pid) {
-    if (Clock::now() > deadline) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      break;
-    }
-    std::this_thread::sleep_for(kPollInterval);
-  }
-  return status;
-}
-
 // Reads both pipes to their ends, or until the deadline.
 void drain(int outFd, int errFd, ProgramRun* run, Clock::time_point deadline) {
   pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
@@ -144,12 +129,6 @@ bool serviceAcceptsConnections() {
   const bool connected = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
   close(fd);
   return connected;
-}
-
-std::string describeWaitStatus(int waitStatus) {
-  if (WIFEXITED(waitStatus)) return "exit code " + std::to_string(WEXITSTATUS(waitStatus));
-  if (WIFSIGNALED(waitStatus)) return std::string("signal ") + strsignal(WTERMSIG(waitStatus));
-  return "wait status " + std::to_string(waitStatus);
 }
 
 ProgramRun runProgram(const std::vector<std::string>& args, const std::string& workingDirectory) {

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "childProcess.h"
+
 namespace vesktest {
 
 // Where CMake built the daemon.
@@ -38,9 +40,6 @@ struct ProgramRun {
 // Runs args[0] with args in workingDirectory (empty: the caller's), with the
 // manager's state above, and returns once it ended (killed after 30 s).
 ProgramRun runProgram(const std::vector<std::string>& args, const std::string& workingDirectory = "");
-
-// "exit code N", "signal Terminated", ...
-std::string describeWaitStatus(int waitStatus);
 
 class VesksDaemon {
  public:

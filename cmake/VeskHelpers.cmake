@@ -28,3 +28,16 @@ function(vesk_add_netns_test name)
   add_test(NAME ${name}
     COMMAND bash ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/../tools/netns/runInNetns.sh $<TARGET_FILE:${name}>)
 endfunction()
+
+# vesk_without_manager_library(TARGET): the test program finds the core
+# library through a run-path folder of its own that holds the core library
+# alone, so the manager client stand-in beside it in the library folder is
+# not found: the program runs as on a host without the manager.
+function(vesk_without_manager_library target)
+  set(dir ${CMAKE_CURRENT_BINARY_DIR}/${target}-no-manager)
+  set_target_properties(${target} PROPERTIES SKIP_BUILD_RPATH ON)
+  target_link_options(${target} PRIVATE "LINKER:-rpath,${dir}")
+  add_custom_command(TARGET ${target} PRE_LINK
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
+    COMMAND ${CMAKE_COMMAND} -E create_symlink $<TARGET_FILE:vesklib> ${dir}/$<TARGET_SONAME_FILE_NAME:vesklib>)
+endfunction()

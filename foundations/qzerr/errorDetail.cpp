@@ -1,6 +1,31 @@
 #include "qzerr/errorDetail.h"
 
+#include <cstring>
+
 namespace qzerr {
+
+namespace {
+
+// Texts echoed into a detail (documents, answers) come from callers and
+// remote targets and can be megabytes; a reply must not grow with them.
+constexpr size_t kEchoedTextLimit = 4096;
+constexpr size_t kLongestUtf8Tail = 3;  // continuation bytes of one character
+
+bool isUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// The text itself when short; else its head, cut before a character's first
+// byte, and a marker with the whole length, built in `cut`.
+const char* bounded(const char* text, std::string& cut) {
+  const size_t length = strlen(text);
+  if (length <= kEchoedTextLimit) return text;
+  size_t end = kEchoedTextLimit;
+  while (end > kEchoedTextLimit - kLongestUtf8Tail && isUtf8Continuation(text[end])) --end;
+  cut.assign(text, end);
+  cut += "...[cut from " + std::to_string(length) + " bytes]";
+  return cut.c_str();
+}
+
+}  // namespace
 
 ErrorDetail::ErrorDetail(qzerr_Status* status, int32_t code, const qzerr_ErrorSite& site)
     : status_(status), taken_(qzerr_setError(status, code, &site)) {}
@@ -37,7 +62,9 @@ ErrorDetail& ErrorDetail::channel(const char* name, const char* message) {
 }
 
 ErrorDetail& ErrorDetail::add(const char* key, const char* text) {
-  return write([&](char* p, jsonz_GrowHandler* g) { return qzerr_addJsonString(p, key, text, g); });
+  std::string cut;
+  const char* echoed = bounded(text, cut);
+  return write([&](char* p, jsonz_GrowHandler* g) { return qzerr_addJsonString(p, key, echoed, g); });
 }
 
 ErrorDetail& ErrorDetail::add(const char* key, bool flag) {
@@ -66,8 +93,9 @@ ErrorDetail& ErrorDetail::addRaw(const char* key, const std::string& json) {
 
 ErrorDetail& ErrorDetail::addTopLevel(const char* key, const char* text) {
   if (!taken_ || failed_) return *this;
+  std::string cut;
   jsonz_GrowHandler grow = qzerr_growHandler(status_);
-  if (qzerr_addJsonString(qzerr_reserveJson(status_, 2), key, text, &grow) == nullptr) failed_ = true;
+  if (qzerr_addJsonString(qzerr_reserveJson(status_, 2), key, bounded(text, cut), &grow) == nullptr) failed_ = true;
   return *this;
 }
 

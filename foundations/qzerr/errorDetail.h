@@ -40,6 +40,9 @@ class ErrorDetail {
   ErrorDetail& channel(const char* name, const std::string& message) {
     return channel(name, message.c_str());
   }
+  // Text members echo at most 4096 bytes of the text, cut where a UTF-8
+  // character starts and followed by "...[cut from <length> bytes]"; raw JSON
+  // and numbers are written whole.
   ErrorDetail& add(const char* key, const char* text);
   ErrorDetail& add(const char* key, const std::string& text) { return add(key, text.c_str()); }
   ErrorDetail& add(const char* key, bool flag);
@@ -48,7 +51,8 @@ class ErrorDetail {
   ErrorDetail& add(const char* key, int64_t value);
   ErrorDetail& add(const char* key, uint64_t value);
   ErrorDetail& addRaw(const char* key, const std::string& json);
-  // Adds a member at the top level (after the channel object).
+  // Adds a text member at the top level (after the channel object), bounded
+  // like add().
   ErrorDetail& addTopLevel(const char* key, const char* text);
   ErrorDetail& nested(const qzerr_Status* cause);
 

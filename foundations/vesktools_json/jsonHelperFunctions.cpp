@@ -1,5 +1,7 @@
 #include "vesktools_json/jsonHelperFunctions.h"
 
+#include <cstring>
+
 #include <boost/numeric/conversion/cast.hpp>
 
 #include "jsonz/jsonz.h"
@@ -8,10 +10,36 @@
 
 namespace vesktools {
 
+namespace {
+
+// cJSON keeps strings as C strings, so an escaped NUL would end a string of
+// the tree early: a URI cut short instead of the one sent. Finds the first in
+// a valid text, or null.
+const char* escapedNul(const char* text) {
+  bool inString = false;
+  for (const char* p = text; *p != '\0'; ++p) {
+    if (*p == '"') inString = !inString;
+    if (!inString || *p != '\\') continue;
+    if (strncmp(p + 1, "u0000", 5) == 0) return p;
+    ++p;  // the escaped character, which never closes the string
+  }
+  return nullptr;
+}
+
+// Whether the tree layer can hold `text` as it is; else where and why not.
+bool holdable(const std::string& text, const char** stoppedAt, int32_t* code) {
+  if (!jsonz_validateLength(text.c_str(), text.size(), stoppedAt, code)) return false;
+  *stoppedAt = escapedNul(text.c_str());
+  *code = jsonz_errorInvalidStringSequence;
+  return *stoppedAt == nullptr;
+}
+
+}  // namespace
+
 void validateJsonString(const std::string& text, const std::string& message, const std::string& source) {
   const char* stoppedAt = nullptr;
   int32_t code = 0;
-  if (jsonz_validateLength(text.c_str(), text.size(), &stoppedAt, &code)) return;
+  if (holdable(text, &stoppedAt, &code)) return;
   QZERR_ERROR(qzerr::kInvalidParameter)
       .channel("qzsyncdomain_debug", message)
       .add("jsonzError", jsonz_errorName(code))

@@ -9,7 +9,10 @@
 namespace vesktools {
 
 // -52005 with the validator's error name and the rest of the text from where
-// the check stopped. Every byte counts: a NUL inside the text is an error.
+// the check stopped (both echoes bounded by the error detail). Every byte
+// counts: a NUL inside the text is an error, and so is an escaped NUL
+// (\u0000) in a string, which the tree would cut short:
+// "jsonz_errorInvalidStringSequence" at its backslash.
 void validateJsonString(const std::string& text, const std::string& message, const std::string& source);
 
 // Reads "version" (any letter case) from `json`: missing -52005, null

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "jsonz/jsonString.h"
 #include "testing/raised.h"
 
 namespace {
@@ -46,6 +47,47 @@ TEST(ValidateJsonString, RefusesNestingPastTheLimitAndANulInside) {
   }
 }
 
+// cJSON would end a string at an escaped NUL; a backslash escaped before a
+// "u0000" is no such escape.
+TEST(ValidateJsonString, RefusesAnEscapedNulInAnyString) {
+  const struct {
+    const char* text;
+    const char* position;  // null: valid
+  } cases[] = {
+      {R"({"uri":"/a\u0000/b"})", R"(\u0000/b"})"},
+      {R"({"u\u0000":1})", R"(\u0000":1})"},
+      {R"(["x\"\u0000"])", R"(\u0000"])"},
+      {R"({"uri":"/a\\u0000"})", nullptr},
+      {R"({"uri":"\u0001\u00000"})", R"(\u00000"})"},
+      {R"({"uri":"\u0001"})", nullptr},
+  };
+  for (const auto& c : cases) {
+    const Raised error = raised([&] { vesktools::validateJsonString(c.text, "Bad.", "s"); });
+    if (c.position == nullptr) {
+      EXPECT_EQ(error.code, 0) << c.text;
+      continue;
+    }
+    EXPECT_EQ(error.code, -52005) << c.text;
+    EXPECT_EQ(after(error.detail, "\"qzsyncdomain_debug\""),
+              R"("qzsyncdomain_debug":{"message":"Bad.","jsonzError":"jsonz_errorInvalidStringSequence",)"
+              R"("position":)" + jsonz::jsonString(c.position) + R"(,"jsonString":)" + jsonz::jsonString(c.text) +
+                  R"(,"source":"s"}})")
+        << c.text;
+  }
+}
+
+// Both echoes of a huge text are cut; the members and their order stay.
+TEST(ValidateJsonString, EchoesAHugeTextOnlyInPart) {
+  const std::string huge(16 << 20, '\x01');
+  const std::string head = jsonz::jsonString(huge.substr(0, 4096) + "...[cut from 16777216 bytes]");
+  const Raised error = raised([&] { vesktools::validateJsonString(huge, "Bad.", "s"); });
+  EXPECT_EQ(error.code, -52005);
+  EXPECT_EQ(after(error.detail, "\"qzsyncdomain_debug\""),
+            R"("qzsyncdomain_debug":{"message":"Bad.","jsonzError":"jsonz_errorDoubleQuoteExpected",)"
+            R"("position":)" + head + R"(,"jsonString":)" + head + R"(,"source":"s"}})");
+  EXPECT_LT(error.detail.size(), 2 * 6 * 4096 + 512u);
+}
+
 TEST(CheckRemoteApiVersion, AcceptsSupportedNullAndTruncatedVersions) {
   for (const char* json : {R"({"version":1})", R"({"VERSION":1})", R"({"version":1.9})", R"({"version":null})",
                            R"({"version":0}), R"({"version":-0.5})"}) {
@@ -83,7 +125,9 @@ TEST(CheckRemoteApiVersion, OutOfRangeNumbersGiveTheNumericConversionError) {
     const char* json;
     const char* what;
   } cases[] = {{R"({"version":-1})", "bad numeric conversion: negative overflow"},
-               {R"({"version":4294967296})", "bad numeric conversion: positive overflow"}};
+               {R"({"version":4294967296})", "bad numeric conversion: positive overflow"},
+               {R"({"version":1e400})", "bad numeric conversion: positive overflow"},
+               {R"({"version":-1e400})", "bad numeric conversion: negative overflow"}};
   for (const Case& c : cases) {
     try {
       vesktools::checkRemoteApiVersion("/u", c.json, 1, "m", "n");

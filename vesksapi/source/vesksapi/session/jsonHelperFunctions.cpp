@@ -1,5 +1,6 @@
 #include "vesksapi/session/jsonHelperFunctions.h"
 
+#include <charconv>
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
@@ -34,27 +35,29 @@ auto readMember(const JsonObjectText& object, const std::string& key, Read read)
 
 uint32_t checkedUInt32(const cJSON* number) { return boost::numeric_cast<uint32_t>(number->valuedouble); }
 
-// The whole text must be one decimal number that fits 32 bits: a number that
-// silently wrapped or lost its tail would configure something else than asked.
+// The whole text must be the digits of a number that fits 32 bits: a number
+// that silently wrapped, changed sign or lost its tail would configure
+// something else than asked. A text without any digit fails as std::stoul
+// fails on it.
 uint32_t decimalUInt32(const JsonObjectText& object, const std::string& key, const std::string& text) {
-  size_t end = 0;
-  unsigned long value = 0;
-  try {
-    value = std::stoul(text, &end, 10);
-  } catch (const std::out_of_range&) {
-    raiseUnparsedKey(object, key);
-  }
-  if (end != text.size() || value > std::numeric_limits<uint32_t>::max()) raiseUnparsedKey(object, key);
-  return static_cast<uint32_t>(value);
+  if (text.find_first_of("0123456789") == std::string::npos) throw std::invalid_argument("stoul");
+  const char* end = text.data() + text.size();
+  uint32_t value = 0;
+  const std::from_chars_result read = std::from_chars(text.data(), end, value, 10);
+  if (read.ec != std::errc() || read.ptr != end) raiseUnparsedKey(object, key);
+  return value;
 }
 
 }  // namespace
 
-JsonObjectText::JsonObjectText(std::string text) : text_(std::move(text)), tree_(text_.c_str()) {}
+JsonObjectText::JsonObjectText(std::string text)
+    : text_(std::move(text)), tree_(text_.c_str()), root_(tree_.get()) {}
+
+JsonObjectText::JsonObjectText(const cJSON* value) : text_(CppJson::print(value)), root_(value) {}
 
 const cJSON* JsonObjectText::find(const std::string& key) const {
-  if (!CppJson::isObject(tree_.get())) return nullptr;
-  return cJSON_GetObjectItem(tree_.get(), key.c_str());
+  if (!CppJson::isObject(root_)) return nullptr;
+  return cJSON_GetObjectItem(root_, key.c_str());
 }
 
 bool getJsonString(const JsonObjectText& object, const std::string& key, std::string& value) {

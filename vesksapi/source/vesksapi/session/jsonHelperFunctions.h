@@ -2,8 +2,9 @@
 // match in any letter case (first match in document order); JSON null keeps
 // the caller's value; a value of the wrong kind fails with -52004 "errCode"
 // naming the object text and the key. Numbers become unsigned 32-bit by
-// truncation toward zero; out of range fails with the numeric conversion's
-// own exception. Everything else is thrown as qzerr::Exception.
+// truncation toward zero; out of range (infinity included) fails with the
+// numeric conversion's own exception. Everything else is thrown as
+// qzerr::Exception.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,10 @@ namespace vesksapi {
 class JsonObjectText {
  public:
   explicit JsonObjectText(std::string text);
+  // A value of a parsed tree, read in place (the tree must outlive this); its
+  // text is the value printed without formatting. Reading the printed text
+  // instead would see a non-finite number as the null cJSON prints for it.
+  explicit JsonObjectText(const cJSON* value);
   JsonObjectText(const JsonObjectText&) = delete;
   JsonObjectText& operator=(const JsonObjectText&) = delete;
 
@@ -27,7 +32,8 @@ class JsonObjectText {
 
  private:
   std::string text_;
-  CppJson tree_;
+  CppJson tree_;  // empty for a value read in place
+  const cJSON* root_;
 };
 
 // False when the key is absent; true and `value` untouched when null.
@@ -36,10 +42,11 @@ bool getJsonValue(const JsonObjectText& object, const std::string& key, uint32_t
 // An array whose every element is a string (else the tree layer's -52004).
 bool getJsonStringArray(const JsonObjectText& object, const std::string& key, std::vector<std::string>& list);
 
-// A member that must be there: absent, or a string that is not a decimal
-// number from 0 to 4294967295 (trailing text included), fails with -52005
-// "Failed to parse for the given Json key."; null gives 4294967295; a string
-// without any digit fails with std::invalid_argument ("stoul").
+// A member that must be there: absent, or a string that is not only the
+// decimal digits of a number from 0 to 4294967295 (blanks, a sign or trailing
+// text included), fails with -52005 "Failed to parse for the given Json
+// key."; null gives 4294967295; a string without any digit fails with
+// std::invalid_argument ("stoul").
 uint32_t getRequiredJsonUInt32(const JsonObjectText& object, const std::string& key);
 
 }  // namespace vesksapi

@@ -86,18 +86,36 @@ void checkType(const JsonObjectText& document, const DocumentKind& kind, std::st
       .raise();
 }
 
-// The common head: a valid document of the right version and type; returns
-// the "params" object printed without formatting.
-std::string readHead(const std::string& json, const DocumentKind& kind, std::string& type) {
+// The document text, once the validator let it through.
+const std::string& validated(const std::string& json, const DocumentKind& kind) {
   vesktools::validateJsonString(json, kind.invalidJsonMessage, kind.parserName);
-  const JsonObjectText document(json);
+  return json;
+}
+
+// The common head: the document's version and type, then its "params" object.
+const cJSON* readHead(const JsonObjectText& document, const DocumentKind& kind, std::string& type) {
   checkVersion(document, kind);
   checkType(document, kind, type);
   const cJSON* params = document.find("params");
-  require(params != nullptr, kind.paramsMessage, kind.documentKey, json);
+  require(params != nullptr, kind.paramsMessage, kind.documentKey, document.text());
   CppJson::requireObject(params);
-  return CppJson::print(params);
+  return params;
 }
+
+// A valid document of the right version and type, and its "params" read in
+// place: their text (what errors echo) is the object printed without
+// formatting.
+class ParamsDocument {
+ public:
+  ParamsDocument(const std::string& json, const DocumentKind& kind, std::string& type)
+      : document_(validated(json, kind)), params_(readHead(document_, kind, type)) {}
+
+  const JsonObjectText& params() const { return params_; }
+
+ private:
+  JsonObjectText document_;
+  JsonObjectText params_;
+};
 
 void requireString(const JsonObjectText& params, const char* key, std::string& value, const char* message,
                    const char* textKey) {
@@ -119,7 +137,8 @@ uint32_t twiceSaturated(uint32_t value) {
 
 void parseSyncDomainParamsJson(const std::string& json, SyncDomainParams& p) {
   std::string type;
-  const JsonObjectText params(readHead(json, kSyncDomainDocument, type));
+  const ParamsDocument document(json, kSyncDomainDocument, type);
+  const JsonObjectText& params = document.params();
   requireString(params, "uri", p.uri, "Error parsing 'uri' key from syncDomainParamsJson.", "paramsJson");
   requireString(params, "timescaleUri", p.timescaleUri,
                 "Error parsing 'timescaleUri' key from syncDomainParamsJson.", "paramsJson");
@@ -132,7 +151,8 @@ void parseSyncDomainParamsJson(const std::string& json, SyncDomainParams& p) {
 void parseSdCreateAndAddRemoteDevicesParams(const std::string& json, SdCreateAndAddRemoteDevicesParams& p) {
   constexpr char kParamsKey[] = "paramsJsonParamValues";
   std::string type;
-  const JsonObjectText params(readHead(json, kCreateAndAddDocument, type));
+  const ParamsDocument document(json, kCreateAndAddDocument, type);
+  const JsonObjectText& params = document.params();
   requireString(params, "uri", p.uri,
                 "Failed to parse 'uri' key. Ensure the parameter is present in the 'params' value", kParamsKey);
   requireString(params, "timescaleUri", p.timescaleUri,
@@ -150,7 +170,8 @@ void parseSdCreateAndAddRemoteDevicesParams(const std::string& json, SdCreateAnd
 }
 
 void parseCorrelatorParamsJson(const std::string& json, CorrelatorParams& p) {
-  const JsonObjectText params(readHead(json, kCorrelatorDocument, p.type));
+  const ParamsDocument document(json, kCorrelatorDocument, p.type);
+  const JsonObjectText& params = document.params();
   requireString(params, "timescaleUri1", p.timescaleUri1,
                 "Missing 'timescaleUri1' parameter encountered in paramsJson.", "paramsJson");
   requireString(params, "timescaleUri2", p.timescaleUri2,

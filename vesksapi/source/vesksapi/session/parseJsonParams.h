@@ -3,7 +3,9 @@
 // built from remote hosts, and a timestamp correlator. Each fills the record
 // the caller preset (a member given as null keeps its preset) and throws
 // qzerr::Exception (or a numeric conversion's exception) for a bad document;
-// fields read before a failure keep what they were given.
+// fields read before a failure keep what they were given. A string holding an
+// escaped NUL fails as invalid JSON; a number too large for a double (1e400)
+// fails as out of range, not as null.
 #pragma once
 
 #include <cstdint>

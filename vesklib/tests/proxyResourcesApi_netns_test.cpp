@@ -2,8 +2,11 @@
 // a simulated target on 127.0.0.2 inside the test's private network namespace.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -241,6 +244,8 @@ TEST(ProxyResourcesApi, ResourceListFailuresHandOutNothing) {
       // A null "uri" is the empty one: the host alone is no resource URI.
       {R"({"version":1,"resources":[{"Uri":null}]})", -52005, R"x("uri":"127.0.0.2","uriKeys.size()":6)x"},
       {resourceList({"/veskwebs/syncableDevices/pendulo/timekeeper"}), -52005, "more keys than URI parts"},
+      // A device after the first is never made, but checked all the same.
+      {resourceList({kDevice1, "/veskwebs/syncableDevices/pendulo/timekeeper"}), -52005, "more keys than URI parts"},
   };
   for (const Case& c : cases) {
     target.updateResourceList(R"({"body":)" + quoted(c.body) + "}");
@@ -260,6 +265,50 @@ TEST(ProxyResourcesApi, AFractionalVersionCountsAsItsWholePart) {
   TestStatus status;
   load(params(target.address()), &loaded, status);
   EXPECT_EQ(status.code(), 0) << status.json();
+}
+
+#ifdef __SANITIZE_ADDRESS__
+// The sanitizer holds freed memory back: what stays resident tells nothing.
+constexpr bool kResidentMemoryCounts = false;
+#else
+constexpr bool kResidentMemoryCounts = true;
+#endif
+
+// The memory the process holds now, as the kernel counts it.
+size_t residentBytes() {
+  std::ifstream statm("/proc/self/statm");
+  size_t pages = 0;
+  size_t residentPages = 0;
+  statm >> pages >> residentPages;
+  return residentPages * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
+
+// Only the device handed out is made: a target that lists very many devices
+// costs no HTTP connection per device, and the load leaves nothing behind,
+// not even the room that reading the list took.
+TEST(ProxyResourcesApi, ALongListOfDevicesCostsOnlyTheDeviceHandedOut) {
+  constexpr int kDevices = 200000;
+  constexpr size_t kSlack = size_t{4} << 20;
+  std::vector<std::string> uris;
+  for (int i = 0; i < kDevices; ++i) uris.push_back(kDevice1 + std::to_string(i));
+  uris.push_back(kTimescaleA);
+  const std::string accepted = resourceList(uris);
+  ASSERT_LT(accepted.size(), size_t{32} << 20) << "within the HTTP client's answer limit";
+  const TargetSim target(configWith(accepted));
+
+  const size_t before = residentBytes();
+  {
+    Loaded loaded;
+    TestStatus status;
+    load(params(target.address()), &loaded, status);
+    ASSERT_EQ(status.code(), 0) << status.json().substr(0, 600);
+    EXPECT_STREQ(vesklib_SyncableDevice_getUri(loaded.device, status), (target.address() + kDevice1 + "0").c_str());
+    ASSERT_EQ(loaded.count, 1u);
+    EXPECT_STREQ(vesklib_Timescale_getUri(loaded.timescales[0], status), (target.address() + kTimescaleA).c_str());
+  }
+  const size_t after = residentBytes();
+  if (!kResidentMemoryCounts) return;
+  EXPECT_LE(after, before + kSlack) << "before the load " << before << " bytes, after the unload " << after;
 }
 
 TEST(ProxyResourcesApi, AnUnreachableTargetIsACommunicationsFault) {

@@ -1,5 +1,7 @@
 #include "vesklib/proxyResources.h"
 
+#include <malloc.h>
+
 #include <cstdint>
 #include <map>
 
@@ -52,14 +54,10 @@ std::vector<std::string> readResourceList(const std::string& remoteHost, const s
   return elements;
 }
 
-// Every proxy the list gave; only the first device is handed out.
-struct LoadedProxies {
-  std::vector<std::unique_ptr<SyncableDeviceInterface>> devices;
-  std::vector<std::unique_ptr<TimescaleInterface>> timescales;
-};
-
-// Adds the proxy of one listed resource to `loaded`.
-void loadResource(const std::string& remoteHost, const std::string& element, LoadedProxies* loaded) {
+// Adds the proxy of one listed resource to `loaded`. Only the first device
+// is handed out, so a later one is checked but never made: each proxy holds
+// an HTTP connection of its own, and a target may list very many devices.
+void loadResource(const std::string& remoteHost, const std::string& element, ProxyResources* loaded) {
   const CppJson parsed(element.c_str());
   const cJSON* uri = cJSON_GetObjectItem(parsed.get(), "uri");
   if (uri == nullptr) {
@@ -73,7 +71,9 @@ void loadResource(const std::string& remoteHost, const std::string& element, Loa
   vesktools::parseUri(resourceUri, vesktools::remoteResourceUriKeys(), parts);
   const std::string& resource = parts["resource"];
   if (resource == kDeviceResource) {
-    loaded->devices.push_back(std::make_unique<SyncableDeviceProxy>(resourceUri));
+    // The proxy would split the URI by the same keys: a later device is
+    // refused exactly as it would be at its making.
+    if (loaded->device == nullptr) loaded->device = std::make_unique<SyncableDeviceProxy>(resourceUri);
   } else if (resource == kTimescaleResource) {
     loaded->timescales.push_back(std::make_unique<TimescaleProxy>(resourceUri, remoteHost, kTimestampDaemonPort));
   } else {
@@ -132,20 +132,36 @@ std::string readRemoteHost(const std::string& json, const char* source) {
   return readStringMember(paramsView, "remoteHost", remoteHost);
 }
 
-ProxyResources loadProxyResources(const std::string& networkDeviceParamsJson, const char* source) {
+namespace {
+
+ProxyResources loadListedResources(const std::string& networkDeviceParamsJson, const char* source) {
   const std::string remoteHost = readRemoteHost(networkDeviceParamsJson, source);
   const std::string answer = vesktools::sendSyncDomainGetRequest(
       "http://" + vesktools::bracketIpv6Host(remoteHost), "veskwebs", "resources", kTimeoutMs);
-  LoadedProxies loaded;
+  ProxyResources loaded;
   for (const std::string& element : readResourceList(remoteHost, answer)) loadResource(remoteHost, element, &loaded);
-  if (loaded.devices.empty()) {
+  if (loaded.device == nullptr) {
     QZERR_ERROR(qzerr::kResourceNotFound)
         .channel(kChannel, "No syncableDevices returned from remote chassis to load.")
         .add("resourceType", "syncableDevice")
         .add("remoteHost", remoteHost)
         .raise();
   }
-  return ProxyResources{std::move(loaded.devices.front()), std::move(loaded.timescales)};
+  return loaded;
+}
+
+// Freed, the many small blocks that reading a long list takes stay with the
+// allocator: a daemon that once loaded such a target would hold their size
+// for good.
+struct ReturnFreedMemory {
+  ~ReturnFreedMemory() { malloc_trim(0); }
+};
+
+}  // namespace
+
+ProxyResources loadProxyResources(const std::string& networkDeviceParamsJson, const char* source) {
+  const ReturnFreedMemory returnFreedMemory;
+  return loadListedResources(networkDeviceParamsJson, source);
 }
 
 }  // namespace vesklib

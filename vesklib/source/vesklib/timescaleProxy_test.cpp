@@ -11,6 +11,7 @@
 #include <string>
 #include <tuple>
 
+#include "qzjsonlh/cppJson.h"
 #include "timestampService.h"
 #include "vesklib/testing/anyLine.h"
 #include "vesklib/testing/caughtError.h"
@@ -133,6 +134,43 @@ TEST(TimescaleProxy, HandsOnTheDaemonsErrorStatusExactly) {
     EXPECT_EQ(error.code, -52006);
     EXPECT_EQ(error.detail, detail);
     EXPECT_EQ(fields(timestamp), fields(kUntouched));
+  }
+}
+
+// Every detail is a JSON object: the daemon's is kept when it is one; any
+// other text comes as a string under "receivedJson", cut to 4096 bytes at
+// most and never inside a UTF-8 sequence.
+TEST(TimescaleProxy, WrapsADaemonDetailThatIsNotAJsonObject) {
+  const std::string cutHere(4096, 'x');
+  const struct {
+    const char* name;
+    std::string received;
+    std::string detail;
+  } cases[] = {
+      {"an object", R"({"a":[1,{"b":"c"}]})", R"({"a":[1,{"b":"c"}]})"},
+      {"an object between spaces", " {}\n", " {}\n"},
+      {"empty", "", R"({"receivedJson":""})"},
+      {"plain text", "gone\tdown", R"({"receivedJson":"gone\tdown"})"},
+      {"an array", R"([{"a":1}])", R"({"receivedJson":"[{\"a\":1}]"})"},
+      {"a string", R"("a\"b")", R"({"receivedJson":"\"a\\\"b\""})"},
+      {"broken", R"({"a":)", R"({"receivedJson":"{\"a\":"})"},
+      {"an object and more", R"({"a":1}{})", R"({"receivedJson":"{\"a\":1}{}"})"},
+      {"too long", cutHere + "yz", R"({"receivedJson":")" + cutHere + R"("})"},
+      {"too long in a character", cutHere.substr(1) + "\u00e9", R"({"receivedJson":")" + cutHere.substr(1) + R"("})"},
+  };
+  TimestampDaemonStub stub(kHost, kPort, daemon(2));
+  TimescaleProxy proxy(kUri, kHost, kPort);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TimestampDaemonBehaviour behaviour = daemon(2);
+    behaviour.error = TimestampDaemonBehaviour::Error{-52006, c.received};
+    stub.setBehaviour(behaviour);
+    vesklib_Timestamp timestamp = kUntouched;
+    const auto error = caughtError([&] { proxy.getTime(&timestamp); });
+    EXPECT_EQ(error.code, -52006);
+    EXPECT_EQ(error.detail, c.detail);
+    const CppJson parsed(cJSON_ParseWithOpts(error.detail.c_str(), nullptr, true));
+    EXPECT_TRUE(CppJson::isObject(parsed.get())) << "the whole detail is one JSON object";
   }
 }
 

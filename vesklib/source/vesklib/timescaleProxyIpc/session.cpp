@@ -10,6 +10,7 @@
 #include <thrift/transport/TTransportException.h>
 
 #include "jsonz/jsonString.h"
+#include "jsonz/jsonz.h"
 #include "qzerr/errorDetail.h"
 #include "qzsdbg/debugLines.h"
 #include "thriftQzerr_types.h"
@@ -75,12 +76,39 @@ std::string transportDebug(const TTransportException& error, const Request& requ
          ",\"message\":" + jsonString(request.message) + ",\"timescaleUri\":" + jsonString(timescaleUri) + "}";
 }
 
-// The daemon's own error status, handed on as it came: its code, and its
-// detail text as the whole detail.
+// The most of a daemon's detail text that is handed on when it is not a JSON
+// object; the protocol bounds what arrives, this bounds what a status carries.
+constexpr size_t kMaxWrappedDetailBytes = 4096;
+
+bool isJsonObject(const std::string& text) {
+  jsonz_Token token;
+  return jsonz_validateLength(text.c_str(), text.size(), nullptr, nullptr) &&
+         jsonz_parseValue(text.c_str(), &token) != nullptr && token.type == jsonz_typeObject;
+}
+
+// The first kMaxWrappedDetailBytes of the text at most, not ending inside a
+// UTF-8 sequence.
+std::string boundedText(const std::string& text) {
+  if (text.size() <= kMaxWrappedDetailBytes) return text;
+  size_t end = kMaxWrappedDetailBytes;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end);
+}
+
+// A status detail is a JSON object: the daemon's is kept when it is one, and
+// any other text (empty, plain, another JSON value, broken) is handed on as
+// a string inside one.
+std::string daemonDetail(const std::string& received) {
+  if (isJsonObject(received)) return received;
+  return "{\"receivedJson\":" + jsonString(boundedText(received)) + "}";
+}
+
+// The daemon's own error status: its code as it came, and its detail, as
+// daemonDetail keeps or wraps it, as the whole detail.
 [[noreturn]] void raiseDaemonStatus(const thriftQzerr::thrift_qzerr& error) {
   qzerr_Status status = qzerr_freshStatus();
   qzerr_setCode(&status, error.code);
-  qzerr_resetJson(&status, error.json.c_str());
+  qzerr_resetJson(&status, daemonDetail(error.json).c_str());
   qzerr::Exception exception(&status);
   qzerr_releaseJson(&status);
   throw exception;

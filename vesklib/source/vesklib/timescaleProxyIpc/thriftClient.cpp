@@ -7,6 +7,8 @@
 #include <thrift/transport/TBufferTransports.h>
 #include <thrift/transport/TSocket.h>
 
+#include "wireCheckingProtocol.h"
+
 namespace vesklib {
 
 namespace {
@@ -16,9 +18,8 @@ namespace {
 constexpr int kSocketTimeoutMs = 5000;
 // What the daemon is always asked for; other ids mean something to it alone.
 constexpr int32_t kTimeId = 0;
-// The protocol allocates what a length on the wire claims before the bytes
-// come, so a daemon's lengths are bounded: far above a URI or an error
-// detail, and a target's list of timescales.
+// A daemon's lengths are bounded: far above a URI or an error detail, and a
+// target's list of timescales.
 constexpr int32_t kMaxStringBytes = 1024 * 1024;
 constexpr int32_t kMaxListEntries = 1024;
 // Thrift's defaults: the version word is written, and not required on reading.
@@ -49,8 +50,10 @@ void copyReading(const Reading& reading, vesklib_Timestamp* timestamp) {
 TimescaleProxyThriftClient::TimescaleProxyThriftClient(const std::string& host, int32_t port)
     : socket_(std::make_shared<apache::thrift::transport::TSocket>(host, port)),
       transport_(std::make_shared<apache::thrift::transport::TBufferedTransport>(socket_)),
-      protocol_(std::make_shared<apache::thrift::protocol::TBinaryProtocol>(transport_, kMaxStringBytes,
-                                                                           kMaxListEntries, kStrictRead, kStrictWrite)),
+      protocol_(std::make_shared<rpc::WireCheckingProtocol>(
+          std::make_shared<apache::thrift::protocol::TBinaryProtocol>(transport_, kMaxStringBytes, kMaxListEntries,
+                                                                     kStrictRead, kStrictWrite),
+          rpc::WireLimits{kMaxStringBytes, kMaxListEntries})),
       client_(protocol_) {
   socket_->setConnTimeout(kSocketTimeoutMs);
 }

@@ -3,8 +3,9 @@
 // generated timestampService client. Construction opens nothing; open()
 // connects within 5000 ms and gives every later receive and send 5000 ms;
 // close() also drops whatever the connection left unread. A reply whose
-// string or list claims more than the client takes fails with Thrift's
-// protocol exception (SIZE_LIMIT) before anything is allocated for it.
+// string or list claims more than the client takes, or whose type bytes are
+// none of Thrift's, fails with Thrift's protocol exception (SIZE_LIMIT,
+// INVALID_DATA) before anything is allocated or stored for it.
 #pragma once
 
 #include <cstdint>

@@ -262,6 +262,35 @@ TEST(ThriftClient, ClosingDropsWhatTheConnectionLeftUnread) {
   EXPECT_EQ(responder.connections(), 2);
 }
 
+// Type bytes that are no Thrift type are refused before they are stored in
+// Thrift's enums (undefined behaviour there).
+TEST(ThriftClient, TypeBytesThatAreNoThriftTypeAreRefused) {
+  const auto rawByte = [](TProtocol& p, int8_t type) { p.writeByte(type); };
+  const std::string answers[] = {
+      std::string("\x80\x01\x00\x09", 4) + std::string("\0\0\0\x07getTime\0\0\0\0\0", 16),
+      reply("getTime", [&](TProtocol& p) { rawByte(p, -56), p.writeI16(0); }),
+      reply("getTime", [&](TProtocol& p) { writeReading(p, [&](TProtocol& r) { rawByte(r, 5), r.writeI16(1); }); }),
+      reply("getTime", [&](TProtocol& p) {
+        p.writeFieldBegin("", apache::thrift::protocol::T_LIST, 9);
+        rawByte(p, 99), p.writeI32(1);
+      }),
+  };
+  for (const std::string& answer : answers) {
+    RawThriftResponder responder(kHost, kPort, [&](const std::string&) { return RawThriftResponder::Answer{answer}; });
+    TimescaleProxyThriftClient client(kHost, kPort);
+    vesklib_Timestamp timestamp = kUntouched;
+    std::string uri;
+    client.open();
+    try {
+      client.getTime(&timestamp, &uri);
+      ADD_FAILURE() << "answered";
+    } catch (const TProtocolException& error) {
+      EXPECT_EQ(error.getType(), TProtocolException::INVALID_DATA) << error.what();
+    }
+    EXPECT_EQ(fields(timestamp), fields(kUntouched));
+  }
+}
+
 // A listener whose queue of unaccepted connections is full: the kernel drops
 // every further connection request, as a host that drops packets does.
 class FullListener {

@@ -3,14 +3,16 @@
 #include <future>
 
 #include <thrift/TProcessor.h>
-#include <thrift/concurrency/ThreadFactory.h>
+#include <thrift/concurrency/Monitor.h>
 #include <thrift/protocol/TBinaryProtocol.h>
 #include <thrift/server/TThreadedServer.h>
 #include <thrift/transport/TBufferTransports.h>
-#include <thrift/transport/TServerSocket.h>
 
+#include "vesksapi/server/boundedServerSocket.h"
+#include "vesksapi/server/connectionThreads.h"
 #include "vesksapi/server/localEndpoint.h"
 #include "vesksapi/server/vesksRpcHandler.h"
+#include "wireCheckingProtocol.h"
 
 namespace vesksapi {
 
@@ -18,29 +20,17 @@ namespace {
 
 using apache::thrift::TException;
 using apache::thrift::TProcessor;
-using apache::thrift::concurrency::ThreadFactory;
 using apache::thrift::protocol::TBinaryProtocolFactoryT;
 using apache::thrift::protocol::TProtocol;
+using apache::thrift::server::TConnectedClient;
 using apache::thrift::server::TServerEventHandler;
 using apache::thrift::server::TThreadedServer;
 using apache::thrift::transport::TBufferedTransportFactory;
-using apache::thrift::transport::TServerSocket;
 using apache::thrift::transport::TTransport;
 
-// What one message may make the daemon allocate: any local user can connect.
-constexpr int32_t kStringSizeLimit = 16 * 1024 * 1024;
-constexpr int32_t kContainerSizeLimit = 4 * 1024 * 1024;
-// A client that sends nothing, or takes nothing of its reply, for this long
-// loses its connection: no client holds a connection thread, or a stop, for
-// ever. A call in progress is not limited.
-constexpr int kConnectionIdleTimeoutMs = 30 * 1000;
-// Connections served at once; further ones wait to be accepted. The session
-// serves one operation at a time anyway.
-constexpr int64_t kConnectionLimit = 64;
-// Connection threads are joinable, so serve() joins every one before it
-// returns. A detached one may still be in Thrift's bookkeeping (it touches the
-// server after reporting its end) when serve() returns and the server goes.
-constexpr bool kDetachedConnectionThreads = false;
+// What one message may make the daemon hold: any local user can connect. The
+// largest real request is a few KiB.
+constexpr rpc::WireLimits kWireLimits{/*stringBytes=*/1024 * 1024, /*containerElements=*/64 * 1024};
 
 // Tells the starting thread, once, whether serving began: Thrift calls
 // preServe right after the socket listens; a failure before that is handed
@@ -87,27 +77,49 @@ class ConnectionGuard : public TProcessor {
   std::shared_ptr<TProcessor> processor_;
 };
 
-std::shared_ptr<TServerSocket> makeServerSocket(const std::string& socketName) {
-  auto socket = std::make_shared<TServerSocket>(localEndpoint::socketPath(socketName));
-  socket->setRecvTimeout(kConnectionIdleTimeoutMs);
-  socket->setSendTimeout(kConnectionIdleTimeoutMs);
-  return socket;
-}
+// One thread per connection. A connection whose thread cannot start (the
+// system has none left) is closed, and the server goes on accepting.
+class ThreadedServer final : public TThreadedServer {
+ public:
+  using TThreadedServer::TThreadedServer;
+
+ protected:
+  void onClientConnected(const std::shared_ptr<TConnectedClient>& client) override {
+    try {
+      TThreadedServer::onClientConnected(client);
+    } catch (const std::exception&) {
+      forget(client.get());
+    }
+  }
+
+ private:
+  // The unstarted thread holds a share of the client; it is let go outside
+  // the lock, which the client's release takes again.
+  void forget(TConnectedClient* client) {
+    std::shared_ptr<apache::thrift::concurrency::Thread> unstarted;
+    apache::thrift::concurrency::Synchronized lock(clientMonitor_);
+    const auto entry = activeClientMap_.find(client);
+    if (entry == activeClientMap_.end()) return;
+    unstarted = std::move(entry->second);
+    activeClientMap_.erase(entry);
+  }
+};
 
 }  // namespace
 
 struct RpcServerThread::Server {
-  Server(const std::string& socketName, SessionInterface& session)
+  Server(const std::string& socketName, SessionInterface& session, ConnectionLimits limits)
       : protocolFactory(std::make_shared<TBinaryProtocolFactoryT<TTransport>>(
-            kStringSizeLimit, kContainerSizeLimit, /*strict_read=*/false, /*strict_write=*/true)),
+            kWireLimits.stringBytes, kWireLimits.containerElements, /*strict_read=*/false, /*strict_write=*/true)),
         handler(std::make_shared<vesksRpcHandler>(session)),
         processor(std::make_shared<ConnectionGuard>(std::make_shared<vesksrpc::vesksRpcProcessor>(handler))),
         transportFactory(std::make_shared<TBufferedTransportFactory>()),
-        serverSocket(makeServerSocket(socketName)),
+        serverSocket(std::make_shared<BoundedServerSocket>(localEndpoint::socketPath(socketName), limits)),
         listenSignal(std::make_shared<ListenSignal>()),
-        threaded(processor, serverSocket, transportFactory, protocolFactory,
-                 std::make_shared<ThreadFactory>(kDetachedConnectionThreads)) {
-    threaded.setConcurrentClientLimit(kConnectionLimit);
+        connectionThreads(std::make_shared<ConnectionThreads>()),
+        threaded(processor, serverSocket, transportFactory, transportFactory,
+                 std::make_shared<rpc::WireCheckingProtocolFactory>(protocolFactory, kWireLimits), protocolFactory,
+                 connectionThreads) {
     threaded.setServerEventHandler(listenSignal);
   }
 
@@ -115,13 +127,14 @@ struct RpcServerThread::Server {
   std::shared_ptr<vesksRpcHandler> handler;
   std::shared_ptr<TProcessor> processor;
   std::shared_ptr<TBufferedTransportFactory> transportFactory;
-  std::shared_ptr<TServerSocket> serverSocket;
+  std::shared_ptr<BoundedServerSocket> serverSocket;
   std::shared_ptr<ListenSignal> listenSignal;
-  TThreadedServer threaded;
+  std::shared_ptr<ConnectionThreads> connectionThreads;
+  ThreadedServer threaded;
 };
 
-RpcServerThread::RpcServerThread(const std::string& socketName, SessionInterface& session)
-    : server_(std::make_unique<Server>(socketName, session)) {
+RpcServerThread::RpcServerThread(const std::string& socketName, SessionInterface& session, ConnectionLimits limits)
+    : server_(std::make_unique<Server>(socketName, session, limits)) {
   std::future<void> listening = server_->listenSignal->listening();
   serving_ = std::thread(&RpcServerThread::run, this);
   try {
@@ -138,6 +151,7 @@ void RpcServerThread::stop() {
   if (!serving_.joinable()) return;
   server_->threaded.stop();
   serving_.join();
+  server_->connectionThreads->waitUntilAllEnded();
 }
 
 // Nothing may leave the serving thread. A failure before listening goes to

@@ -1,22 +1,33 @@
 // RpcServerThread: the service's Thrift server on the local abstract socket,
 // one thread per connection, accepting on a thread of its own. Construction
 // returns once the server listens, or throws why it could not (a name taken
-// by another server, ...), leaving nothing running. stop (and the destructor)
-// ends serving once the calls in progress have been answered.
+// by another server, ...), leaving nothing running. Every connection is
+// bounded in time (BoundedServerSocket) and its bytes are checked before
+// Thrift reads them, so no client can hold or break another's call. stop
+// (and the destructor) ends serving once the calls in progress have been
+// answered.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
+
+#include "vesksapi/server/boundedServerSocket.h"
 
 namespace vesksapi {
 
 class SessionInterface;
 
+// Ample for a local client: a request is a few KiB, a reply at most some MiB.
+inline constexpr ConnectionLimits kServiceConnectionLimits{
+    std::chrono::seconds(30), std::chrono::seconds(10), std::chrono::seconds(10)};
+
 class RpcServerThread {
  public:
   // Serves `session`, which must outlive this object, on `socketName`.
-  RpcServerThread(const std::string& socketName, SessionInterface& session);
+  RpcServerThread(const std::string& socketName, SessionInterface& session,
+                  ConnectionLimits limits = kServiceConnectionLimits);
   RpcServerThread(const RpcServerThread&) = delete;
   RpcServerThread& operator=(const RpcServerThread&) = delete;
   ~RpcServerThread();

@@ -220,5 +220,86 @@ TEST_F(RpcServerThreadTest, StopClosesIdleConnectionsAndWaitsForTheCallInProgres
   EXPECT_TRUE(busy.endsWithoutAnswer());
 }
 
+// Type bytes that are no Thrift message or value type would be stored in
+// Thrift's enums as they came; they end that connection before.
+TEST_F(RpcServerThreadTest, UnknownTypeBytesEndThatConnectionOnly) {
+  const std::string string1 = WireBytes().field(testing::kString, 1).string("/d").bytes();
+  const std::vector<std::string> frames = {
+      callFrame("getTimescaleInfo", 0, kNoArguments, static_cast<testing::MessageType>(8)),
+      callFrame("getTimescaleInfo", 0, kNoArguments, static_cast<testing::MessageType>(-1)),
+      callFrame("syncDomain_stop", 0, WireBytes().i8(5).i16(1).i32(0).stop()),
+      callFrame("syncDomain_stop", 0, WireBytes().i8(-56).i16(1).stop()),
+      callFrame("syncDomain_stop", 0, string1 + WireBytes().i8(15).i16(9).i8(99).i32(1).bytes()),
+      callFrame("syncDomain_stop", 0, string1 + WireBytes().i8(13).i16(9).i8(8).i8(31).i32(1).bytes()),
+  };
+  RawConnection waiting(kName);
+  for (const std::string& frame : frames) {
+    RawConnection connection(kName);
+    ASSERT_TRUE(connection.connected());
+    connection.send(frame);
+    EXPECT_TRUE(connection.endsWithoutAnswer());
+  }
+  EXPECT_TRUE(session.calls().empty());
+  waiting.send(infoCall(1));
+  EXPECT_EQ(waiting.receive(infoReply(1).size()), infoReply(1));
+}
+
+// Before any bound, every connection took a slot of a fixed few, and idle
+// ones kept every other caller waiting.
+TEST_F(RpcServerThreadTest, ManyIdleConnectionsDoNotDelayACall) {
+  std::vector<std::unique_ptr<RawConnection>> idle;
+  for (int i = 0; i < 300; ++i) idle.push_back(std::make_unique<RawConnection>(kName));
+  EXPECT_EQ(exchange(infoCall(), infoReply()), infoReply());
+}
+
+constexpr ConnectionLimits kShortLimits{std::chrono::milliseconds(300), std::chrono::milliseconds(300),
+                                        std::chrono::milliseconds(300)};
+
+class BoundedConnectionTest : public ::testing::Test {
+ protected:
+  FakeSession session;
+  RpcServerThread server{kName, session, kShortLimits};
+};
+
+TEST_F(BoundedConnectionTest, AConnectionIdleAfterConnectOrAfterAReplyIsClosed) {
+  RawConnection silent(kName);
+  EXPECT_TRUE(silent.endsWithoutAnswer());
+  RawConnection served(kName);
+  served.send(infoCall(3));
+  EXPECT_EQ(served.receive(infoReply(3).size()), infoReply(3));
+  EXPECT_TRUE(served.endsWithoutAnswer());
+}
+
+// Each byte comes well within the idle time; the request as a whole does not.
+TEST_F(BoundedConnectionTest, ARequestTrickledAByteAtATimeIsCutOff) {
+  const std::string padded =
+      callFrame("getTimescaleInfo", 0, WireBytes().field(testing::kString, 9).string(std::string(100, 'x')).stop());
+  RawConnection trickle(kName);
+  for (const char byte : padded) {
+    if (!trickle.send(std::string(1, byte))) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_TRUE(trickle.endsWithoutAnswer());
+  EXPECT_TRUE(session.calls().empty());
+}
+
+// The reply is far larger than the socket's buffers, so its writing waits on
+// a client that never reads; that client is dropped, the others served.
+TEST_F(BoundedConnectionTest, AClientThatTakesNoReplyLosesItAndOthersAreServed) {
+  const std::string detail(8 * 1024 * 1024, 'd');
+  std::atomic<bool> first{true};
+  session.outcome = [&](qzerr_Status* status) {
+    if (!first.exchange(false)) return;
+    qzerr_setCode(status, -1);
+    qzerr_resetJson(status, detail.c_str());
+  };
+  RawConnection stalled(kName);
+  stalled.send(infoCall());
+  while (session.calls().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_EQ(exchange(infoCall(1), infoReply(1)), infoReply(1));
+  std::this_thread::sleep_for(kShortLimits.reply * 2);
+  EXPECT_LT(stalled.receive(detail.size()).size(), detail.size());
+}
+
 }  // namespace
 }  // namespace vesksapi

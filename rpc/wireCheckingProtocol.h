@@ -1,0 +1,60 @@
+// WireCheckingProtocol: a binary protocol reader for bytes from a peer that
+// is not trusted. It reads the message, field and container headers and the
+// strings itself, so that no type byte off the wire is stored in a Thrift
+// enum before it is known to be one of its values, and a string's claimed
+// length is bounded and allocated only as its bytes arrive. A header or
+// length that fails the check throws TProtocolException; primitive values
+// and all writing go to the wrapped binary protocol unchanged.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include <thrift/protocol/TProtocolDecorator.h>
+
+namespace rpc {
+
+struct WireLimits {
+  int32_t stringBytes;        // longest string or binary
+  int32_t containerElements;  // most elements of a list, set or map
+};
+
+class WireCheckingProtocol final : public apache::thrift::protocol::TProtocolDecorator {
+ public:
+  // `binary` is a TBinaryProtocol over the peer's transport.
+  WireCheckingProtocol(std::shared_ptr<apache::thrift::protocol::TProtocol> binary, WireLimits limits);
+
+  uint32_t readMessageBegin_virt(std::string& name, apache::thrift::protocol::TMessageType& type,
+                                 int32_t& sequenceId) override;
+  uint32_t readFieldBegin_virt(std::string& name, apache::thrift::protocol::TType& fieldType,
+                               int16_t& fieldId) override;
+  uint32_t readMapBegin_virt(apache::thrift::protocol::TType& keyType, apache::thrift::protocol::TType& valueType,
+                             uint32_t& size) override;
+  uint32_t readListBegin_virt(apache::thrift::protocol::TType& elementType, uint32_t& size) override;
+  uint32_t readSetBegin_virt(apache::thrift::protocol::TType& elementType, uint32_t& size) override;
+  uint32_t readString_virt(std::string& text) override;
+  uint32_t readBinary_virt(std::string& bytes) override;
+
+ private:
+  uint32_t readValueType(apache::thrift::protocol::TType& type);
+  uint32_t readContainerSize(uint32_t& size);
+  uint32_t readBody(std::string& text, int32_t size);
+
+  WireLimits limits_;
+};
+
+// Makes a WireCheckingProtocol over each transport, for a server's input side.
+class WireCheckingProtocolFactory final : public apache::thrift::protocol::TProtocolFactory {
+ public:
+  WireCheckingProtocolFactory(std::shared_ptr<apache::thrift::protocol::TProtocolFactory> binary, WireLimits limits);
+
+  std::shared_ptr<apache::thrift::protocol::TProtocol> getProtocol(
+      std::shared_ptr<apache::thrift::transport::TTransport> transport) override;
+
+ private:
+  std::shared_ptr<apache::thrift::protocol::TProtocolFactory> binary_;
+  WireLimits limits_;
+};
+
+}  // namespace rpc

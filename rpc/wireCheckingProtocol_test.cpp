@@ -1,0 +1,165 @@
+// Hostile framing bytes read through the checking protocol: each is refused
+// with a protocol exception before any value reaches a Thrift enum, and
+// well-formed messages read as the plain binary protocol reads them.
+#include "wireCheckingProtocol.h"
+
+#include <cctype>
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+#include <thrift/protocol/TBinaryProtocol.h>
+#include <thrift/protocol/TProtocolException.h>
+#include <thrift/transport/TBufferTransports.h>
+
+namespace rpc {
+namespace {
+
+using apache::thrift::protocol::TBinaryProtocol;
+using apache::thrift::protocol::TMessageType;
+using apache::thrift::protocol::TProtocolException;
+using apache::thrift::protocol::TType;
+using apache::thrift::transport::TMemoryBuffer;
+
+constexpr WireLimits kLimits{64, 4};
+
+std::string be32(uint32_t v) {
+  return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
+}
+// A field header; a field id of 1 unless said.
+std::string field(uint8_t type, int16_t id = 1) {
+  return {static_cast<char>(type), static_cast<char>(id >> 8), static_cast<char>(id)};
+}
+std::string byte(uint8_t value) { return std::string(1, static_cast<char>(value)); }
+std::string strictHead(uint8_t type) { return be32(0x80010000u | type) + be32(1) + "m" + be32(7); }
+const std::string kCall = strictHead(1);
+
+struct Reader {
+  explicit Reader(const std::string& bytes)
+      : buffer(std::make_shared<TMemoryBuffer>(reinterpret_cast<uint8_t*>(const_cast<char*>(bytes.data())),
+                                               static_cast<uint32_t>(bytes.size()), TMemoryBuffer::COPY)),
+        protocol(std::make_shared<TBinaryProtocol>(buffer), kLimits) {}
+
+  // Reads a whole call: the header and its argument structure, skipped.
+  void readCall() {
+    std::string name;
+    TMessageType type;
+    int32_t sequenceId = 0;
+    protocol.readMessageBegin(name, type, sequenceId);
+    protocol.skip(apache::thrift::protocol::T_STRUCT);
+    protocol.readMessageEnd();
+  }
+
+  std::shared_ptr<TMemoryBuffer> buffer;
+  WireCheckingProtocol protocol;
+};
+
+struct Hostile {
+  const char* what;
+  std::string bytes;
+  TProtocolException::TProtocolExceptionType refusal;
+};
+
+class HostileFrame : public ::testing::TestWithParam<Hostile> {};
+
+TEST_P(HostileFrame, IsRefused) {
+  Reader reader(GetParam().bytes);
+  try {
+    reader.readCall();
+    FAIL() << "read";
+  } catch (const TProtocolException& e) {
+    EXPECT_EQ(e.getType(), GetParam().refusal) << e.what();
+  }
+}
+
+const std::string kStop = byte(0);
+INSTANTIATE_TEST_SUITE_P(
+    Bytes, HostileFrame,
+    ::testing::Values(
+        Hostile{"message type 8", strictHead(8) + kStop, TProtocolException::INVALID_DATA},
+        Hostile{"message type 255", strictHead(255) + kStop, TProtocolException::INVALID_DATA},
+        Hostile{"message type 0", strictHead(0) + kStop, TProtocolException::INVALID_DATA},
+        Hostile{"bad version", be32(0x80020001u) + be32(0) + be32(0) + kStop, TProtocolException::BAD_VERSION},
+        Hostile{"unversioned type 9", be32(1) + "m" + byte(9) + be32(0) + kStop, TProtocolException::INVALID_DATA},
+        Hostile{"unversioned long name", be32(65), TProtocolException::SIZE_LIMIT},
+        Hostile{"field type 5", kCall + field(5), TProtocolException::INVALID_DATA},
+        Hostile{"field type 200", kCall + field(200), TProtocolException::INVALID_DATA},
+        Hostile{"field type void", kCall + field(1), TProtocolException::INVALID_DATA},
+        Hostile{"list of 99", kCall + field(15) + byte(99) + be32(1), TProtocolException::INVALID_DATA},
+        Hostile{"list of stops", kCall + field(15) + byte(0) + be32(1),
+                TProtocolException::INVALID_DATA},
+        Hostile{"set of 16", kCall + field(14) + byte(16) + be32(1), TProtocolException::INVALID_DATA},
+        Hostile{"map key 7", kCall + field(13) + byte(7) + byte(8) + be32(1), TProtocolException::INVALID_DATA},
+        Hostile{"map value 250", kCall + field(13) + byte(8) + byte(250) + be32(1), TProtocolException::INVALID_DATA},
+        Hostile{"nested struct field 31", kCall + field(12) + field(31), TProtocolException::INVALID_DATA},
+        Hostile{"list too long", kCall + field(15) + byte(8) + be32(5), TProtocolException::SIZE_LIMIT},
+        Hostile{"negative list", kCall + field(15) + byte(8) + be32(0xffffffffu), TProtocolException::NEGATIVE_SIZE},
+        Hostile{"string too long", kCall + field(11) + be32(65), TProtocolException::SIZE_LIMIT},
+        Hostile{"negative string", kCall + field(11) + be32(0x80000000u), TProtocolException::NEGATIVE_SIZE}),
+    [](const ::testing::TestParamInfo<Hostile>& info) {
+      std::string name;
+      for (const char c : std::string(info.param.what)) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+      return name;
+    });
+
+TEST(WireCheckingProtocol, ReadsWellFormedHeadersAndValues) {
+  const std::string bytes = kCall + field(11) + be32(3) + "abc" + field(15, 2) + byte(8) + be32(2) + be32(5) + be32(6) +
+                            field(13, 3) + byte(11) + byte(2) + be32(1) + be32(1) + "k" + byte(1) + kStop;
+  Reader reader(bytes);
+  std::string name;
+  TMessageType type;
+  int32_t sequenceId = 0;
+  reader.protocol.readMessageBegin(name, type, sequenceId);
+  EXPECT_EQ(name, "m");
+  EXPECT_EQ(type, apache::thrift::protocol::T_CALL);
+  EXPECT_EQ(sequenceId, 7);
+  TType fieldType;
+  int16_t fieldId = 0;
+  std::string text;
+  reader.protocol.readFieldBegin(name, fieldType, fieldId);
+  EXPECT_EQ(fieldType, apache::thrift::protocol::T_STRING);
+  EXPECT_EQ(fieldId, 1);
+  reader.protocol.readString(text);
+  EXPECT_EQ(text, "abc");
+  reader.protocol.readFieldBegin(name, fieldType, fieldId);
+  TType elementType;
+  uint32_t size = 0;
+  reader.protocol.readListBegin(elementType, size);
+  EXPECT_EQ(elementType, apache::thrift::protocol::T_I32);
+  EXPECT_EQ(size, 2u);
+  int32_t value = 0;
+  reader.protocol.readI32(value);
+  reader.protocol.readI32(value);
+  EXPECT_EQ(value, 6);
+  reader.protocol.readFieldBegin(name, fieldType, fieldId);
+  TType keyType;
+  reader.protocol.readMapBegin(keyType, elementType, size);
+  EXPECT_EQ(keyType, apache::thrift::protocol::T_STRING);
+  EXPECT_EQ(elementType, apache::thrift::protocol::T_BOOL);
+  reader.protocol.readString(text);
+  bool flag = false;
+  reader.protocol.readBool(flag);
+  EXPECT_TRUE(flag);
+  reader.protocol.readFieldBegin(name, fieldType, fieldId);
+  EXPECT_EQ(fieldType, apache::thrift::protocol::T_STOP);
+}
+
+TEST(WireCheckingProtocol, ReadsAnUnversionedHeaderAndAStringAtTheLimit) {
+  const std::string body(64, 'x');
+  Reader reader(be32(4) + "name" + byte(1) + be32(3) + field(11) + be32(64) + body + kStop);
+  std::string name;
+  TMessageType type;
+  int32_t sequenceId = 0;
+  reader.protocol.readMessageBegin(name, type, sequenceId);
+  EXPECT_EQ(name, "name");
+  EXPECT_EQ(sequenceId, 3);
+  TType fieldType;
+  int16_t fieldId = 0;
+  reader.protocol.readFieldBegin(name, fieldType, fieldId);
+  std::string text;
+  reader.protocol.readBinary(text);
+  EXPECT_EQ(text, body);
+}
+
+}  // namespace
+}  // namespace rpc

@@ -118,6 +118,21 @@ TEST(ClientApi, WithoutADaemonACallFailsAsACommunicationsFaultAndTheNextTriesAga
   EXPECT_EQ(later.code(), 0);
 }
 
+// The process-wide session after one call that found no daemon: the very
+// next call reaches the daemon started meanwhile.
+TEST(ClientApi, AfterOneCallFoundNoDaemonTheVeryNextReachesTheNewOne) {
+  TestStatus without;
+  EXPECT_FALSE(vesksapi_syncDomain_isCoherent("/d", without));
+  EXPECT_EQ(without.code(), -52024);
+  EXPECT_NE(without.json().find(R"("type":"TTransportException::NOT_OPEN")"), std::string::npos) << without.json();
+
+  FakeDaemon daemon(replying([](TProtocol& p) { writeBool(p, true); }));
+  TestStatus with;
+  EXPECT_TRUE(vesksapi_syncDomain_isCoherent("/d", with));
+  EXPECT_EQ(with.code(), 0) << with.json();
+  EXPECT_EQ(daemon.calls().size(), 1u);
+}
+
 TEST(ClientApi, TheDaemonsErrorBecomesTheCallersStatusUnchanged) {
   const std::string daemonJson =
       R"({"error_constant":"qzkormerr_resourceNotFound","file":"session","line":12,"component":"vesksapi",)"

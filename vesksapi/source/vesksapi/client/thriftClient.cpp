@@ -9,6 +9,7 @@
 #include "vesksapi/libraryObjects.h"
 #include "vesksapi/server/localEndpoint.h"
 #include "vesksapi/server/wireValues.h"
+#include "wireCheckingProtocol.h"
 
 namespace vesksapi {
 
@@ -22,10 +23,14 @@ using apache::thrift::transport::TTransport;
 constexpr int32_t kReplyStringLimit = 64 * 1024 * 1024;
 constexpr int32_t kReplyContainerLimit = 64 * 1024;
 
+// Whatever answers on the socket is checked before Thrift reads it, as the
+// daemon checks its callers.
 std::shared_ptr<apache::thrift::protocol::TProtocol> makeProtocol(const std::shared_ptr<TTransport>& transport) {
   auto binary = std::make_shared<TBinaryProtocolT<TTransport>>(transport, kReplyStringLimit, kReplyContainerLimit,
                                                                /*strict_read=*/false, /*strict_write=*/true);
-  return std::make_shared<ReplyCheckingProtocol>(binary);
+  auto checked = std::make_shared<rpc::WireCheckingProtocol>(
+      binary, rpc::WireLimits{kReplyStringLimit, kReplyContainerLimit});
+  return std::make_shared<ReplyCheckingProtocol>(checked);
 }
 
 // Text results are received apart and handed over only once the reply is
@@ -45,7 +50,17 @@ ThriftClient::ThriftClient()
       protocol_(makeProtocol(transport_)),
       client_(protocol_) {}
 
-void ThriftClient::open() { transport_->open(); }
+// Thrift's socket keeps its descriptor when the connect fails, and would then
+// take itself for open: the next call would write to a socket never
+// connected. Closing it lets the next open connect afresh.
+void ThriftClient::open() {
+  try {
+    transport_->open();
+  } catch (...) {
+    transport_->close();
+    throw;
+  }
+}
 
 void ThriftClient::close() { transport_->close(); }
 

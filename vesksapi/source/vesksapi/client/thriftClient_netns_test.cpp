@@ -32,6 +32,24 @@ TEST(ThriftClient, WithoutADaemonOpenFailsAsNotOpenAndCloseIsHarmless) {
   client.close();
 }
 
+// A connect that found no daemon leaves no socket behind, so the very next
+// open connects to the daemon started since and its call is answered.
+TEST(ThriftClient, AfterAFailedOpenTheNextOpenConnectsAfresh) {
+  ThriftClient client;
+  EXPECT_THROW(client.open(), TTransportException);
+  FakeDaemon daemon([](const ReceivedCall& call) {
+    return Answer{encodeReply(call.method, [](TProtocol& p) {
+      p.writeFieldBegin("success", apache::thrift::protocol::T_BOOL, 0);
+      p.writeBool(true);
+      p.writeFieldEnd();
+    })};
+  });
+  client.open();
+  EXPECT_TRUE(client.syncDomain_isCoherent("/d"));
+  client.close();
+  EXPECT_EQ(daemon.connections(), 1);
+}
+
 TEST(ThriftClient, EachCallIsOneRequestAndOneReply) {
   FakeDaemon daemon([](const ReceivedCall& call) {
     return Answer{encodeReply(call.method, [](TProtocol& p) {
@@ -88,6 +106,29 @@ TEST(ThriftClient, ATextBeyondTheLimitIsRefused) {
   EXPECT_EQ(st.code(), -52024);
   EXPECT_NE(st.json().find("\"qzsyncdomain_debug\":{}"), std::string::npos) << st.json();
   EXPECT_EQ(info, "before");
+}
+
+// Type bytes that are no Thrift type are refused before Thrift stores them in
+// its enums, whatever answers on the socket.
+TEST(ThriftClient, TypeBytesThatAreNoThriftTypeAreRefused) {
+  const std::string method = "getTimescaleInfo";
+  const std::string answers[] = {
+      std::string("\x80\x01\x00\x09\x00\x00\x00\x10", 8) + method + std::string(5, '\0'),
+      encodeReply(method, [](TProtocol& p) { p.writeByte(-56), p.writeI16(0); }),
+      encodeReply(method, [](TProtocol& p) {
+        p.writeFieldBegin("", apache::thrift::protocol::T_MAP, 7);
+        p.writeByte(11), p.writeByte(99), p.writeI32(1);
+      }),
+  };
+  for (const std::string& answer : answers) {
+    FakeDaemon daemon([&](const ReceivedCall&) { return Answer{answer, true}; });
+    SessionProxy proxy(std::make_shared<ThriftClient>());
+    TestStatus st;
+    std::string info = "before";
+    proxy.getTimescaleInfo(info, st);
+    EXPECT_EQ(st.code(), -52024) << st.json();
+    EXPECT_EQ(info, "before");
+  }
 }
 
 }  // namespace

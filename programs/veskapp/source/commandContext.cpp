@@ -15,7 +15,8 @@ void CommandContext::printResult(const std::string& text) const { out << text <<
 
 void reportUnimplementedAction() {
   static const char kMessage[] = " ERROR: Did not implement all actions for command.";
-  const qzsdbg_Site site = {__FILE__, __LINE__, "\n"};
+  // The lines name the console's main source, wherever the report is written.
+  const qzsdbg_Site site = {"veskapp/source/main", __LINE__, "\n"};
   qzsdbg_printf("[%s|%s|%d] !!ASSERT!!\n", vesk_componentName, site.file, site.line);
   qzsdbg_printLine(&site, "%s", "ASSERT(false)");
   qzsdbg_printLine(&site, "%s", kMessage);

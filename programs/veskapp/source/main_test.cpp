@@ -218,14 +218,17 @@ TEST_F(CommandLineTest, AnActionTheCommandLacksEndsInOrderWithoutOutput) {
     const ConsoleRun result = run(words);
     EXPECT_EQ(result.out, "") << words[0];
     EXPECT_EQ(result.exitStatus, 1) << words[0];
-    const std::string header = "[veskapp|";
+    // The lines name the console's main source: in full in the header, right
+    // aligned in its field of 32 in the prefix.
+    const std::string header = "[veskapp|veskapp/source/main|";
     ASSERT_EQ(result.err.compare(0, header.size(), header), 0) << result.err;
     const std::string lines = result.err.substr(result.err.find('\n') + 1);
     const std::string prefix = lines.substr(0, lines.find(']') + 1);
     EXPECT_EQ(result.err.substr(result.err.find("] !!ASSERT!!\n")), "] !!ASSERT!!\n" + lines);
     EXPECT_EQ(lines, prefix + " ASSERT(false)\n" + prefix + "  ERROR: Did not implement all actions for command.\n" +
                          "ERROR: Did not implement all actions for command.\n");
-    EXPECT_EQ(prefix.compare(0, 12, "[   veskapp|"), 0) << prefix;
+    const std::string prefixStart = "[   veskapp|" + std::string(13, ' ') + "veskapp/source/main|";
+    EXPECT_EQ(prefix.compare(0, prefixStart.size(), prefixStart), 0) << prefix;
   }
   EXPECT_TRUE(api.calls.empty());
 }

@@ -6,10 +6,13 @@
 #include <cjson/cJSON.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -60,13 +63,15 @@ std::string syncDomainParams(const std::string& uri, const std::string& timescal
          timescaleUri + R"(","maxOffset_ns":)" + std::to_string(maxOffset_ns) + R"(,"minSyncDuration_ms":10}})";
 }
 
+// An empty timescaleUri leaves the choice to the session (null).
 std::string createAndAddParams(const std::string& uri, const std::vector<std::string>& hosts,
-                               uint32_t maxOffset_ns = 1000) {
+                               uint32_t maxOffset_ns = 1000, const std::string& timescaleUri = "") {
   std::string list;
   for (const std::string& h : hosts) list += (list.empty() ? "\"" : ",\"") + h + "\"";
+  const std::string timescale = timescaleUri.empty() ? "null" : "\"" + timescaleUri + "\"";
   return R"({"version":1,"type":"syncDomainCreateAndAddRemoteDevicesParams","params":{"uri":")" + uri +
-         R"(","timescaleUri":null,"remoteHosts":[)" + list + R"(],"maxOffset_ns":)" + std::to_string(maxOffset_ns) +
-         R"(,"minSyncDuration_ms":10}})";
+         R"(","timescaleUri":)" + timescale + R"(,"remoteHosts":[)" + list + R"(],"maxOffset_ns":)" +
+         std::to_string(maxOffset_ns) + R"(,"minSyncDuration_ms":10}})";
 }
 
 std::string correlatorParams(const std::string& uri1, const std::string& uri2, const std::string& more = "") {
@@ -228,9 +233,11 @@ TEST_F(SessionOnTargets, UnloadingTakesOnlyObjectsUnderTheTargetsOwnRoot) {
   const std::vector<std::string> all = {kSystem, "127.0.0.12" + std::string(kGm2), kGmDashedA};
   ASSERT_EQ(timescaleUris(), all);
 
-  // No host names no target, and the system timescale is nobody's.
+  // No host names no target, the system timescale is nobody's, and
+  // 127.0.0.1's root is only the beginning of 127.0.0.12's.
   EXPECT_EQ(unload(hostDocument("null")).code, 0);
   EXPECT_EQ(unload(host("/localhost")).code, 0);
+  EXPECT_EQ(unload(host("127.0.0.1")).code, 0);
   EXPECT_EQ(timescaleUris(), all);
   EXPECT_EQ(deviceCount(), 2u);
 
@@ -314,6 +321,50 @@ TEST_F(SessionOnTargets, AMemberTaskNeverOutlivesItsDevice) {
   EXPECT_EQ(deviceCount(), 0u);
 }
 
+// A start waiting for its member's slow answer holds the session: an
+// operation that returns nothing, asked meanwhile, runs only after it, as
+// its outcome shows.
+TEST_F(SessionOnTargets, AnOperationWithoutResultWaitsForTheStartInProgress) {
+  const TargetSim target(targetConfig({kGmDashed}), "127.0.0.2");
+  load("127.0.0.2");
+  ASSERT_EQ(createDomain("/sd/held", kGmDashedA).code, 0);
+  ASSERT_EQ(add("/sd/held", kDeviceA).code, 0);
+  target.updateDevice(kTimekeeper + 1, R"({"get":{"delayMs":1000}})");
+  const struct {
+    const char* what;
+    std::function<Outcome()> call;
+    int32_t code;
+    bool runningAfter;
+  } cases[] = {
+      // Stopped after the start ended, the domain does not run.
+      {"stop", [&] { return outcomeOf([&](qzerr_Status* s) { session_.syncDomain_stop("/sd/held", s); }); }, 0, false},
+      // Started after the start ended, the domain refuses: it runs already.
+      {"startV2",
+       [&] {
+         return outcomeOf([&](qzerr_Status* s) { session_.syncDomain_startV2("/sd/held", true, false, 5, s); });
+       },
+       -52017, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    target.clearRequests();
+    auto starting = std::async(std::launch::async, [&] {
+      return outcomeOf([&](qzerr_Status* s) { EXPECT_TRUE(session_.syncDomain_start("/sd/held", 30, s)); });
+    });
+    for (int attempt = 0; attempt < 2000 && timekeeperRequests(target, "GET") == 0; ++attempt) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_GT(timekeeperRequests(target, "GET"), 0u) << "the start never asked the device";
+    const Outcome during = c.call();
+    EXPECT_EQ(starting.get().code, 0);
+    EXPECT_EQ(during.code, c.code) << during.detail;
+    const JsonTree domains = parsed(info(&vesksapi::Session::getSyncDomainInfo));
+    const cJSON* running = cJSON_GetObjectItemCaseSensitive(cJSON_GetArrayItem(domains.get(), 0), "isRunning");
+    EXPECT_EQ(cJSON_IsTrue(running), c.runningAfter);
+    ASSERT_EQ(outcomeOf([&](qzerr_Status* s) { session_.syncDomain_stop("/sd/held", s); }).code, 0);
+  }
+}
+
 // ---- Create-and-add-devices
 
 TEST_F(SessionOnTargets, CreateAndAddSharesAGrandmasterSpelledTwoWays) {
@@ -362,6 +413,95 @@ TEST_F(SessionOnTargets, AConflictOnOneCandidateMovesTheDomainToTheNext) {
             std::string::npos)
       << conflicts;
   EXPECT_EQ(domainUris(), std::vector<std::string>{"/sd/other"});
+}
+
+// The caller's timescale is the only candidate, even where the session would
+// have chosen another shared one first; a host's own spelling of it is kept.
+TEST_F(SessionOnTargets, CreateAndAddUsesTheTimescaleTheCallerNames) {
+  const TargetSim a(targetConfig({kGmDashed, kGm2}), "127.0.0.2");
+  const TargetSim b(targetConfig({kGmColons, kGm2}), "127.0.0.3");
+  const std::vector<std::string> hosts = {"127.0.0.2", "127.0.0.3"};
+  std::string first;
+  ASSERT_EQ(createAndAdd(first, createAndAddParams("/sd/probe", hosts)).code, 0);
+  ASSERT_EQ(deleteDomain("/sd/probe").code, 0);
+  const std::string second = first == kGmDashedA ? kGm2A : kGmDashedA;
+  const std::string secondOnB = "127.0.0.3" + std::string(second == kGm2A ? kGm2 : kGmColons);
+
+  for (const std::string& named : {second, secondOnB}) {
+    SCOPED_TRACE(named);
+    std::string result;
+    const Outcome made = createAndAdd(result, createAndAddParams("/sd/named", hosts, 1000, named));
+    ASSERT_EQ(made.code, 0) << made.detail;
+    EXPECT_EQ(result, named);
+    EXPECT_EQ(memberUris(0), (std::vector<std::string>{kDeviceA, kDeviceB}));
+    ASSERT_EQ(deleteDomain("/sd/named").code, 0);
+  }
+
+  // Its name is on every host, but not this text: the creation cannot find it.
+  const std::string unregistered = "127.0.0.9" + std::string(kGm2);
+  std::string result = "(before)";
+  const Outcome missing = createAndAdd(result, createAndAddParams("/sd/named", hosts, 1000, unregistered));
+  EXPECT_EQ(missing.code, -52006);
+  EXPECT_EQ(lastChannel(missing.detail, "qzsyncdomain_debug"), R"({"timescaleUri":")" + unregistered + R"("})");
+  EXPECT_EQ(result, "");
+  EXPECT_EQ(domainUris(), std::vector<std::string>{});
+}
+
+// A grouping entry as a failure's detail writes it.
+std::string groupingEntry(const std::string& timescaleUri, const std::string& deviceUri) {
+  return R"({"timescaleUri":")" + timescaleUri + R"(","syncableDeviceUris":[")" + deviceUri + R"("]})";
+}
+
+// Whether `channel` is `head` followed by the grouping of `entries`, in any
+// order (the grouping follows a hash map), and the channel's end.
+bool isChannelWithGrouping(const std::string& channel, const std::string& head, std::vector<std::string> entries) {
+  std::sort(entries.begin(), entries.end());
+  do {
+    std::string grouping;
+    for (const std::string& entry : entries) grouping += (grouping.empty() ? "" : ",") + entry;
+    if (channel == head + "[" + grouping + "]}") return true;
+  } while (std::next_permutation(entries.begin(), entries.end()));
+  return false;
+}
+
+// A timescale that not every host reports, named by the caller or not; a host
+// listed twice counts twice among the devices but once on its timescale.
+TEST_F(SessionOnTargets, CreateAndAddFailsWithoutATimescaleOnEveryHost) {
+  const TargetSim a(targetConfig({kGmDashed}), "127.0.0.2");
+  const TargetSim b(targetConfig({kGm2}), "127.0.0.3");
+  const std::string gm2B = "127.0.0.3" + std::string(kGm2);
+  const std::string unusable = R"({"message":"Not all of the syncableDevices were on the provided timescale",)"
+                               R"("timescaleUriProvided":")" + kGmDashedA + R"(","timescalesAndDevices":)";
+  const std::string noneShared =
+      R"({"message":"Could not find a timescale common to all the remote hosts","timescalesAndDevices":)";
+  const struct {
+    const char* what;
+    std::vector<std::string> hosts;
+    std::string timescaleUri;
+    int32_t code;
+    std::string channelHead;
+    std::vector<std::string> grouping;
+  } cases[] = {
+      {"named, on one host of two", {"127.0.0.2", "127.0.0.3"}, kGmDashedA, -1074100994, unusable,
+       {groupingEntry(kGmDashedA, kDeviceA), groupingEntry(gm2B, kDeviceB)}},
+      {"none shared", {"127.0.0.2", "127.0.0.3"}, "", -1074100995, noneShared,
+       {groupingEntry(kGmDashedA, kDeviceA), groupingEntry(gm2B, kDeviceB)}},
+      {"one host twice, named", {"127.0.0.2", "127.0.0.2"}, kGmDashedA, -1074100994, unusable,
+       {groupingEntry(kGmDashedA, kDeviceA)}},
+      {"one host twice", {"127.0.0.2", "127.0.0.2"}, "", -1074100995, noneShared,
+       {groupingEntry(kGmDashedA, kDeviceA)}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string result = "(before)";
+    const Outcome failed = createAndAdd(result, createAndAddParams("/sd/none", c.hosts, 1000, c.timescaleUri));
+    EXPECT_EQ(failed.code, c.code) << failed.detail;
+    EXPECT_NE(failed.detail.find(R"("file":"session")"), std::string::npos) << failed.detail;
+    const std::string channel = lastChannel(failed.detail, "qzsyncdomain_debug");
+    EXPECT_TRUE(isChannelWithGrouping(channel, c.channelHead, c.grouping)) << channel;
+    EXPECT_EQ(result, "");
+    EXPECT_EQ(domainUris(), std::vector<std::string>{});
+  }
 }
 
 // The one target on this host's own address (inside the private namespace).
@@ -419,6 +559,41 @@ TEST_F(SessionOnTargets, ACorrelatorNeedsTheTimekeeperDeviceOfARemoteTimescale) 
   EXPECT_EQ(missing.code, -52006);
   EXPECT_EQ(lastChannel(missing.detail, "qzsyncdomain_debug"), R"({"syncableDeviceUri":")" + kDeviceA + R"("})");
   EXPECT_EQ(info(&vesksapi::Session::getTimestampCorrelatorInfo), "[]");
+}
+
+// A correlator's key joins its URIs with '-', which a URI may hold itself:
+// another split of the same key finds the correlator, but names a pair it
+// does not have.
+TEST_F(SessionOnTargets, ACorrelationOfAPairThatOnlySharesTheKeyIsRefused) {
+  constexpr char kGmHead[] = "/veskwebs/timescales/pendulo/ptp0/00-1B-21-FF-FE";
+  const TargetSim target(targetConfig({kGmDashed, kGmHead}), "127.0.0.2");
+  load("127.0.0.2");
+  ASSERT_EQ(createCorrelator(correlatorParams(kSystem, kGmDashedA)).code, 0);
+  const std::string head = "127.0.0.2" + std::string(kGmHead);  // registered
+  const std::string tail = "00-00-01-" + std::string(kSystem);  // not registered
+  ASSERT_EQ(vesksapi::Session::makeCorrelatorKey(head, tail),
+            vesksapi::Session::makeCorrelatorKey(kSystem, kGmDashedA));
+
+  const struct {
+    std::string source;
+    std::string dest;
+    int32_t code;
+    std::string channel;
+  } cases[] = {
+      {head, tail, -52005, R"({"message":"Provided timescale does not match either timescale in the correlator."})"},
+      {tail, head, -52006, R"({"sourceTimescaleUri":")" + tail + R"("})"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.source);
+    const vesklib_Timestamp in = timestampOf(hostNanos());
+    vesklib_Timestamp out{7, 8, 9, true};
+    const Outcome refused = outcomeOf(
+        [&](qzerr_Status* s) { session_.timestampCorrelator_correlate(c.source, c.dest, &in, &out, s); });
+    EXPECT_EQ(refused.code, c.code) << refused.detail;
+    EXPECT_NE(refused.detail.find(R"("file":"session")"), std::string::npos) << refused.detail;
+    EXPECT_EQ(lastChannel(refused.detail, "qzsyncdomain_debug"), c.channel);
+    EXPECT_TRUE(sameTimestamp(out, vesklib_Timestamp{7, 8, 9, true}));
+  }
 }
 
 // ---- Correlators against a target's clock

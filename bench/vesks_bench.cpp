@@ -18,7 +18,10 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
+#include "clientCrowd.h"
+#include "openFileLimit.h"
 #include "targetSim.h"
 #include "testing/testStatus.h"
 #include "vesklib/testing/timestampNanos.h"
@@ -36,6 +39,11 @@ constexpr char kLegend[] = R"(vesks_bench: the service through libvesksapi, agai
     rawSocket_us  mean time of a bare connect + 40-byte request + reply of the same size + close
                   on a Unix socket of the abstract namespace, to a process that only answers
     ratio         library_us / rawSocket_us (what Thrift, the session and the registry add)
+  crowdedRoundTrip: the same call while 1000 idle clients and 64 clients that send a byte a second
+                  are connected to the daemon
+    idle_us       mean time of the call with no other client
+    crowded_us    mean time of the call among those clients
+    ratio         crowded_us / idle_us
   conversion: host time stamp -> target timescale through a linear correlator in the daemon
     correlator_us mean time of a question the cache does not know (the correlator answers, then the
                   target's timekeeper device is asked whether the answer may be cached)
@@ -62,6 +70,14 @@ constexpr char kDeviceOnlyList[] =
 constexpr int kMaxDevices = 1000;
 constexpr int kWorkers = 25;
 constexpr std::chrono::milliseconds kDeviceLatency{100};
+constexpr int kIdleClients = 1000;
+constexpr int kSlowClients = 64;
+constexpr int kCallsPerRound = 200;
+// Time for the daemon to take the crowd's connections (a connect returns
+// once queued) and to end their threads again: the figures are of a daemon
+// that serves among the crowd, not of its arrival.
+constexpr std::chrono::milliseconds kCrowdSettling{1000};
+constexpr std::chrono::milliseconds kCrowdLeaving{500};
 
 void check(TestStatus& status, const char* what) {
   if (status.code() < 0) throw std::runtime_error(std::string(what) + ": " + status.json());
@@ -74,19 +90,6 @@ std::string targetAddress(int n) {
 }
 
 std::string deviceParams(const std::string& host) { return R"({"remoteHost":")" + host + R"("})"; }
-
-double residentMiB(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  std::string word;
-  while (status >> word) {
-    if (word == "VmRSS:") {
-      double kib = 0;
-      status >> kib;
-      return kib / 1024;
-    }
-  }
-  throw std::runtime_error("no VmRSS for the daemon");
-}
 
 // The daemon and the simulated targets, made on first use; targets are loaded
 // into the daemon as the benchmarks need them.
@@ -105,7 +108,7 @@ class Service {
     loaded_ = 0;
   }
 
-  pid_t daemonPid() const { return daemon_->pid(); }
+  double daemonResidentMiB() const { return daemon_->residentMiB(); }
 
   // Loads the first n targets; the first brings its timescale too.
   void load(int n) {
@@ -223,6 +226,39 @@ void roundTrip(benchmark::State& state) {
   state.counters["ratio"] = library_s / raw_s;
 }
 
+double meanCallSeconds(int calls) {
+  char info[256];
+  const auto start = Clock::now();
+  for (int i = 0; i < calls; ++i) {
+    TestStatus status;
+    vesksapi_getTimescaleInfo(info, sizeof(info), status);
+    check(status, "getTimescaleInfo");
+  }
+  return elapsedSeconds(start) / calls;
+}
+
+// Time units are the mean of kCallsPerRound calls, rounds of both alike.
+void crowdedRoundTrip(benchmark::State& state) {
+  service();
+  double idle_s = 0;
+  double crowded_s = 0;
+  for (auto _ : state) {
+    idle_s += meanCallSeconds(kCallsPerRound);
+    {
+      vesktest::ClientCrowd crowd;
+      crowd.addIdle(kIdleClients);
+      crowd.addTrickling(kSlowClients);
+      std::this_thread::sleep_for(kCrowdSettling);
+      crowded_s += meanCallSeconds(kCallsPerRound);
+    }
+    std::this_thread::sleep_for(kCrowdLeaving);
+  }
+  const double n = static_cast<double>(state.iterations());
+  state.counters["idle_us"] = idle_s / n * 1e6;
+  state.counters["crowded_us"] = crowded_s / n * 1e6;
+  state.counters["ratio"] = crowded_s / idle_s;
+}
+
 // Each question is new to the cache once (the correlator answers), then asked
 // again (the cache answers).
 void conversion(benchmark::State& state) {
@@ -297,13 +333,14 @@ void residentMemory(benchmark::State& state) {
     TestStatus status;
     vesksapi_getTimescaleInfo(info, sizeof(info), status);
     check(status, "getTimescaleInfo");
-    state.counters["idle_MiB"] = residentMiB(service().daemonPid());
+    state.counters["idle_MiB"] = service().daemonResidentMiB();
     service().load(kMaxDevices);
-    state.counters["devices_MiB"] = residentMiB(service().daemonPid());
+    state.counters["devices_MiB"] = service().daemonResidentMiB();
   }
 }
 
 BENCHMARK(roundTrip)->Iterations(2000);
+BENCHMARK(crowdedRoundTrip)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(conversion)->Iterations(500);
 BENCHMARK(residentMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(coherencyCheck)
@@ -318,6 +355,7 @@ BENCHMARK(coherencyCheck)
 }  // namespace
 
 int main(int argc, char** argv) {
+  const vesktest::OpenFileSoftLimit roomForTheCrowd(RLIM_INFINITY);
   fputs(kLegend, stdout);
   fflush(stdout);
   benchmark::Initialize(&argc, argv);

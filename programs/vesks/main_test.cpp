@@ -3,20 +3,24 @@
 // program's private network namespace.
 #include <gtest/gtest.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "targetSim.h"
 #include "testing/testStatus.h"
+#include "openFileLimit.h"
 #include "vesksDaemon.h"
 #include "vesksapi/vesksapi.h"
 
@@ -123,6 +127,24 @@ TEST(VesksStartTest, ASecondDaemonFailsWithStatusOneAndTheFirstKeepsServing) {
   EXPECT_EQ(R"(["/localhost/vesks/timescales/system"])", timescaleInfo());
 }
 
+// Started with a low soft limit of open files, the daemon takes the whole
+// hard limit, so that many clients can be connected at once.
+TEST(VesksStartTest, TheDaemonRaisesItsOpenFileLimitToTheHardLimit) {
+  rlimit own{};
+  ASSERT_EQ(0, getrlimit(RLIMIT_NOFILE, &own));
+  constexpr rlim_t kLowered = 64;
+  if (own.rlim_max <= kLowered) GTEST_SKIP() << "the hard limit is already low: " << own.rlim_max;
+  std::optional<vesktest::VesksDaemon> daemon;
+  {
+    const vesktest::OpenFileSoftLimit lowered(kLowered);  // inherited by the daemon only
+    daemon.emplace();
+  }
+  rlimit daemonLimit{};
+  ASSERT_EQ(0, prlimit(daemon->pid(), RLIMIT_NOFILE, nullptr, &daemonLimit));
+  EXPECT_EQ(own.rlim_max, daemonLimit.rlim_cur);
+  EXPECT_EQ(own.rlim_max, daemonLimit.rlim_max);
+}
+
 // Processes orphaned below this one are handed to it, so the detached daemon
 // can be found, stopped and waited for.
 class DetachedVesksTest : public ::testing::Test {
@@ -139,6 +161,33 @@ class DetachedVesksTest : public ::testing::Test {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return -1;
+  }
+
+  // Whether the service accepts connections within 10 s.
+  static bool waitUntilServing() {
+    for (int attempt = 0; attempt < 1000 && !vesktest::serviceAcceptsConnections(); ++attempt) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return vesktest::serviceAcceptsConnections();
+  }
+
+  // Sends SIGTERM to the detached daemon and returns its wait status.
+  static int stopDetached(pid_t pid) {
+    kill(pid, SIGTERM);
+    int waitStatus = 0;
+    return waitpid(pid, &waitStatus, 0) == pid ? waitStatus : -1;
+  }
+
+  // Where the process's standard input, output and error lead.
+  static std::array<std::string, 3> standardStreamsOf(pid_t pid) {
+    std::array<std::string, 3> targets;
+    for (size_t fd = 0; fd < targets.size(); ++fd) {
+      std::error_code error;
+      const auto link = "/proc/" + std::to_string(pid) + "/fd/" + std::to_string(fd);
+      targets[fd] = std::filesystem::read_symlink(link, error).string();
+      if (error) targets[fd] = "(none: " + error.message() + ")";
+    }
+    return targets;
   }
 
   static std::vector<std::string> commandLineOf(pid_t pid) {
@@ -184,17 +233,27 @@ TEST_F(DetachedVesksTest, DashDReturnsZeroAndTheDetachedDaemonServes) {
 
     const pid_t detached = adoptedDaemon();
     ASSERT_GT(detached, 0) << label << ": no detached daemon";
-    for (int attempt = 0; attempt < 1000 && !vesktest::serviceAcceptsConnections(); ++attempt) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    waitUntilServing();
     EXPECT_EQ(c.detachedArgs, commandLineOf(detached)) << label;
     EXPECT_EQ(R"(["/localhost/vesks/timescales/system"])", timescaleInfo()) << label;
 
-    kill(detached, SIGTERM);
-    int waitStatus = 0;
-    ASSERT_EQ(detached, waitpid(detached, &waitStatus, 0));
+    const int waitStatus = stopDetached(detached);
     EXPECT_TRUE(endedBy(waitStatus, SIGTERM)) << label << ": " << describeWaitStatus(waitStatus);
   }
+}
+
+// The detached daemon holds none of the caller's streams (their pipes reach
+// their end as soon as vesks -d returned): it reads and writes /dev/null.
+TEST_F(DetachedVesksTest, TheDetachedDaemonLeavesTheCallersStreams) {
+  const vesktest::ProgramRun run = runProgram({vesksPath(), "-d"});
+  EXPECT_TRUE(exitedWith(run.waitStatus, 0)) << describeWaitStatus(run.waitStatus);
+  const pid_t detached = adoptedDaemon();
+  ASSERT_GT(detached, 0) << "no detached daemon";
+  EXPECT_TRUE(waitUntilServing());
+  EXPECT_EQ((std::array<std::string, 3>{"/dev/null", "/dev/null", "/dev/null"}), standardStreamsOf(detached));
+
+  const int waitStatus = stopDetached(detached);
+  EXPECT_TRUE(endedBy(waitStatus, SIGTERM)) << describeWaitStatus(waitStatus);
 }
 
 }  // namespace

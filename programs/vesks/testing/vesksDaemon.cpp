@@ -190,4 +190,22 @@ int VesksDaemon::stop(int signal) {
   return *waitStatus_;
 }
 
+// A number of /proc/<pid>/status, such as "VmRSS:" (in KiB) or "Threads:".
+double VesksDaemon::statusNumber(const std::string& field) const {
+  std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+  std::string word;
+  while (status >> word) {
+    if (word == field) {
+      double number = 0;
+      status >> number;
+      return number;
+    }
+  }
+  throw std::runtime_error("no " + field + " for the daemon");
+}
+
+double VesksDaemon::residentMiB() const { return statusNumber("VmRSS:") / 1024; }
+
+int VesksDaemon::threads() const { return static_cast<int>(statusNumber("Threads:")); }
+
 }  // namespace vesktest

@@ -54,11 +54,17 @@ class VesksDaemon {
   VesksDaemon& operator=(const VesksDaemon&) = delete;
 
   pid_t pid() const { return pid_; }
+  // Its resident set (VmRSS) in MiB, and its number of threads; each throws
+  // std::runtime_error once it ended.
+  double residentMiB() const;
+  int threads() const;
   // Sends signal and waits for the end (SIGKILL after 10 s); returns the wait
   // status. Later calls send nothing and return the same status.
   int stop(int signal = SIGTERM);
 
  private:
+  double statusNumber(const std::string& field) const;
+
   pid_t pid_ = -1;
   std::optional<int> waitStatus_;
 };

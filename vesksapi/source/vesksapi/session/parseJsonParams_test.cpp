@@ -331,6 +331,12 @@ std::string invalidJson(const std::string& message, const char* jsonzError, cons
          R"(,"source":")" + parser + "\"}";
 }
 
+// The refusal of a document that holds an escaped NUL: it stops there.
+std::string nulRefused(const std::string& message, const std::string& document, const char* parser) {
+  return invalidJson(message, "jsonz_errorInvalidStringSequence", document.substr(document.find("\\u0000")), document,
+                     parser);
+}
+
 // Texts a caller may send on purpose: every one fails with its own error, and
 // however long the document, its detail stays a few KiB.
 std::vector<Row> hostileRows() {
@@ -417,17 +423,13 @@ std::vector<Row> hostileRows() {
 
       // An escaped NUL would cut a string short.
       {"NUL in a uri", Parser::syncDomain, nulUri, -52005,
-       invalidJson("Invalid json syncDomainParamsJson.", "jsonz_errorInvalidStringSequence",
-                   nulUri.substr(nulUri.find("\\u0000")), nulUri, "parseSyncDomainParamsJson")},
+       nulRefused("Invalid json syncDomainParamsJson.", nulUri, "parseSyncDomainParamsJson")},
       {"NUL after the expected type", Parser::syncDomain, nulType, -52005,
-       invalidJson("Invalid json syncDomainParamsJson.", "jsonz_errorInvalidStringSequence",
-                   nulType.substr(nulType.find("\\u0000")), nulType, "parseSyncDomainParamsJson")},
+       nulRefused("Invalid json syncDomainParamsJson.", nulType, "parseSyncDomainParamsJson")},
       {"NUL in a remote host", Parser::createAndAdd, nulHost, -52005,
-       invalidJson("Invalid json paramsJson", "jsonz_errorInvalidStringSequence",
-                   nulHost.substr(nulHost.find("\\u0000")), nulHost, "parseSdCreateAndAddRemoteDevicesParams")},
+       nulRefused("Invalid json paramsJson", nulHost, "parseSdCreateAndAddRemoteDevicesParams")},
       {"NUL in a correlator's timescale", Parser::correlator, nulUri1, -52005,
-       invalidJson("Invalid json timestampCorrelatorParamsJson.", "jsonz_errorInvalidStringSequence",
-                   nulUri1.substr(nulUri1.find("\\u0000")), nulUri1, "parseCorrelatorParamsJson")},
+       nulRefused("Invalid json timestampCorrelatorParamsJson.", nulUri1, "parseCorrelatorParamsJson")},
   };
 }
 

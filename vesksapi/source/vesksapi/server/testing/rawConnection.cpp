@@ -1,5 +1,6 @@
 #include "rawConnection.h"
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -64,6 +65,11 @@ std::string RawConnection::receive(size_t size) {
 bool RawConnection::endsWithoutAnswer() {
   char byte;
   return recv(fd_, &byte, 1, 0) == 0;
+}
+
+bool RawConnection::closedByServer() {
+  pollfd waiting{fd_, POLLRDHUP, 0};
+  return poll(&waiting, 1, kGuardSeconds * 1000) == 1 && (waiting.revents & POLLRDHUP) != 0;
 }
 
 bool listens(const std::string& socketName, bool nameLengthOnly) {

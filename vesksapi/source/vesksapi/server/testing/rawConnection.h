@@ -24,6 +24,9 @@ class RawConnection {
   std::string receive(size_t size);
   // Whether the server closes the connection without sending anything more.
   bool endsWithoutAnswer();
+  // Whether the server closes its end within the guard time, leaving unread
+  // what it sent before.
+  bool closedByServer();
 
  private:
   int fd_;

@@ -262,6 +262,9 @@ TEST_F(RpcServerThreadTest, ManyIdleConnectionsDoNotDelayACall) {
 // A connection that the server cannot take for want of a descriptor once
 // made Thrift's accepting loop end for good.
 TEST_F(RpcServerThreadTest, AcceptingGoesOnOnceADescriptorIsFreeAgain) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "the sanitizers' own checks need descriptors, and none is left here";
+#endif
   const int waiting = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   ASSERT_GE(waiting, 0);
   // Every descriptor up to the limit is taken, so accept finds none.

@@ -28,9 +28,11 @@ using testing::timestampOf;
 
 // A correlated time lies off the truth by about the time from the host read
 // to the daemon's read of its clock: bench/linearCorrelator_bench measures
-// 0.12 to 0.19 ms (median) and up to 0.22 ms (worst). The bound leaves room
-// for a busy test machine and the sanitizers.
-constexpr int64_t kBound = 2000000;
+// 0.12 to 0.19 ms (median) and up to 0.22 ms (worst). This test checks the
+// conversion, not its precision: the bound leaves room for a machine busy
+// with the whole suite under the sanitizers (2.6 ms seen), and still fails
+// any wrong offset or direction by orders of magnitude.
+constexpr int64_t kBound = 20000000;
 
 TEST(LinearCorrelatorRemote, ConvertsBetweenTheHostAndATargetFiveSecondsAhead) {
   const testing::SimulatedTargetClock target("127.0.0.2", 5 * testing::kNanosPerSecond, 20000);

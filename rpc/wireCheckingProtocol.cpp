@@ -3,16 +3,19 @@
 #include <algorithm>
 #include <utility>
 
+#include <thrift/protocol/TBinaryProtocol.h>
 #include <thrift/protocol/TProtocolException.h>
 
 namespace rpc {
 
 namespace {
 
+using apache::thrift::protocol::TBinaryProtocolT;
 using apache::thrift::protocol::TMessageType;
 using apache::thrift::protocol::TProtocol;
 using apache::thrift::protocol::TProtocolException;
 using apache::thrift::protocol::TType;
+using apache::thrift::transport::TTransport;
 
 // The strict header's version word, and the mask that leaves its type byte out.
 constexpr uint32_t kVersion1 = 0x80010000;
@@ -44,8 +47,8 @@ void checkSize(int32_t size, int32_t limit) {
 
 }  // namespace
 
-WireCheckingProtocol::WireCheckingProtocol(std::shared_ptr<TProtocol> binary, WireLimits limits)
-    : TProtocolDecorator(std::move(binary)), limits_(limits) {}
+WireCheckingProtocol::WireCheckingProtocol(std::shared_ptr<TTransport> transport, WireLimits limits)
+    : TProtocolDecorator(std::make_shared<TBinaryProtocolT<TTransport>>(std::move(transport))), limits_(limits) {}
 
 uint32_t WireCheckingProtocol::readMessageBegin_virt(std::string& name, TMessageType& type, int32_t& sequenceId) {
   int32_t head = 0;
@@ -134,13 +137,8 @@ uint32_t WireCheckingProtocol::readBody(std::string& text, int32_t size) {
   return static_cast<uint32_t>(size);
 }
 
-WireCheckingProtocolFactory::WireCheckingProtocolFactory(
-    std::shared_ptr<apache::thrift::protocol::TProtocolFactory> binary, WireLimits limits)
-    : binary_(std::move(binary)), limits_(limits) {}
-
-std::shared_ptr<TProtocol> WireCheckingProtocolFactory::getProtocol(
-    std::shared_ptr<apache::thrift::transport::TTransport> transport) {
-  return std::make_shared<WireCheckingProtocol>(binary_->getProtocol(std::move(transport)), limits_);
+std::shared_ptr<TProtocol> WireCheckingProtocolFactory::getProtocol(std::shared_ptr<TTransport> transport) {
+  return std::make_shared<WireCheckingProtocol>(std::move(transport), limits_);
 }
 
 }  // namespace rpc

@@ -1,10 +1,11 @@
-// WireCheckingProtocol: a binary protocol reader for bytes from a peer that
-// is not trusted. It reads the message, field and container headers and the
-// strings itself, so that no type byte off the wire is stored in a Thrift
-// enum before it is known to be one of its values, and a string's claimed
-// length is bounded and allocated only as its bytes arrive. A header or
-// length that fails the check throws TProtocolException; primitive values
-// and all writing go to the wrapped binary protocol unchanged.
+// WireCheckingProtocol: Thrift's binary protocol (strict writing, lenient
+// reading) for bytes from a peer that is not trusted. It reads the message,
+// field and container headers and the strings itself, so that no type byte
+// off the wire is stored in a Thrift enum before it is known to be one of its
+// values, and a string's claimed length is bounded and allocated only as its
+// bytes arrive. A header or length that fails the check throws
+// TProtocolException; primitive values and all writing are the binary
+// protocol's own.
 #pragma once
 
 #include <cstdint>
@@ -22,8 +23,7 @@ struct WireLimits {
 
 class WireCheckingProtocol final : public apache::thrift::protocol::TProtocolDecorator {
  public:
-  // `binary` is a TBinaryProtocol over the peer's transport.
-  WireCheckingProtocol(std::shared_ptr<apache::thrift::protocol::TProtocol> binary, WireLimits limits);
+  WireCheckingProtocol(std::shared_ptr<apache::thrift::transport::TTransport> transport, WireLimits limits);
 
   uint32_t readMessageBegin_virt(std::string& name, apache::thrift::protocol::TMessageType& type,
                                  int32_t& sequenceId) override;
@@ -47,13 +47,12 @@ class WireCheckingProtocol final : public apache::thrift::protocol::TProtocolDec
 // Makes a WireCheckingProtocol over each transport, for a server's input side.
 class WireCheckingProtocolFactory final : public apache::thrift::protocol::TProtocolFactory {
  public:
-  WireCheckingProtocolFactory(std::shared_ptr<apache::thrift::protocol::TProtocolFactory> binary, WireLimits limits);
+  explicit WireCheckingProtocolFactory(WireLimits limits) : limits_(limits) {}
 
   std::shared_ptr<apache::thrift::protocol::TProtocol> getProtocol(
       std::shared_ptr<apache::thrift::transport::TTransport> transport) override;
 
  private:
-  std::shared_ptr<apache::thrift::protocol::TProtocolFactory> binary_;
   WireLimits limits_;
 };
 

@@ -8,14 +8,12 @@
 #include <string>
 
 #include <gtest/gtest.h>
-#include <thrift/protocol/TBinaryProtocol.h>
 #include <thrift/protocol/TProtocolException.h>
 #include <thrift/transport/TBufferTransports.h>
 
 namespace rpc {
 namespace {
 
-using apache::thrift::protocol::TBinaryProtocol;
 using apache::thrift::protocol::TMessageType;
 using apache::thrift::protocol::TProtocolException;
 using apache::thrift::protocol::TType;
@@ -38,7 +36,7 @@ struct Reader {
   explicit Reader(const std::string& bytes)
       : buffer(std::make_shared<TMemoryBuffer>(reinterpret_cast<uint8_t*>(const_cast<char*>(bytes.data())),
                                                static_cast<uint32_t>(bytes.size()), TMemoryBuffer::COPY)),
-        protocol(std::make_shared<TBinaryProtocol>(buffer), kLimits) {}
+        protocol(buffer, kLimits) {}
 
   // Reads a whole call: the header and its argument structure, skipped.
   void readCall() {

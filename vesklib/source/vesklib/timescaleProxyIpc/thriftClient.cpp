@@ -3,7 +3,6 @@
 #include <utility>
 
 #include <thrift/TOutput.h>
-#include <thrift/protocol/TBinaryProtocol.h>
 #include <thrift/transport/TBufferTransports.h>
 #include <thrift/transport/TSocket.h>
 
@@ -20,11 +19,7 @@ constexpr int kSocketTimeoutMs = 5000;
 constexpr int32_t kTimeId = 0;
 // A daemon's lengths are bounded: far above a URI or an error detail, and a
 // target's list of timescales.
-constexpr int32_t kMaxStringBytes = 1024 * 1024;
-constexpr int32_t kMaxListEntries = 1024;
-// Thrift's defaults: the version word is written, and not required on reading.
-constexpr bool kStrictRead = false;
-constexpr bool kStrictWrite = true;
+constexpr rpc::WireLimits kWireLimits{/*stringBytes=*/1024 * 1024, /*containerElements=*/1024};
 
 // Thrift also reports on its global output, to standard error, what it then
 // throws (a refused connect, a reset); the session turns those exceptions into
@@ -50,10 +45,7 @@ void copyReading(const Reading& reading, vesklib_Timestamp* timestamp) {
 TimescaleProxyThriftClient::TimescaleProxyThriftClient(const std::string& host, int32_t port)
     : socket_(std::make_shared<apache::thrift::transport::TSocket>(host, port)),
       transport_(std::make_shared<apache::thrift::transport::TBufferedTransport>(socket_)),
-      protocol_(std::make_shared<rpc::WireCheckingProtocol>(
-          std::make_shared<apache::thrift::protocol::TBinaryProtocol>(transport_, kMaxStringBytes, kMaxListEntries,
-                                                                     kStrictRead, kStrictWrite),
-          rpc::WireLimits{kMaxStringBytes, kMaxListEntries})),
+      protocol_(std::make_shared<rpc::WireCheckingProtocol>(transport_, kWireLimits)),
       client_(protocol_) {
   socket_->setConnTimeout(kSocketTimeoutMs);
 }

@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include <thrift/protocol/TBinaryProtocol.h>
 #include <thrift/transport/TSocket.h>
 
 #include "vesksapi/client/replyCheckingProtocol.h"
@@ -15,22 +14,16 @@ namespace vesksapi {
 
 namespace {
 
-using apache::thrift::protocol::TBinaryProtocolT;
 using apache::thrift::transport::TTransport;
 
 // What the daemon may send back: its texts (the info lists of every
 // registered object among them) well below this, and no lists at all.
-constexpr int32_t kReplyStringLimit = 64 * 1024 * 1024;
-constexpr int32_t kReplyContainerLimit = 64 * 1024;
+constexpr rpc::WireLimits kReplyLimits{/*stringBytes=*/64 * 1024 * 1024, /*containerElements=*/64 * 1024};
 
 // Whatever answers on the socket is checked before Thrift reads it, as the
 // daemon checks its callers.
 std::shared_ptr<apache::thrift::protocol::TProtocol> makeProtocol(const std::shared_ptr<TTransport>& transport) {
-  auto binary = std::make_shared<TBinaryProtocolT<TTransport>>(transport, kReplyStringLimit, kReplyContainerLimit,
-                                                               /*strict_read=*/false, /*strict_write=*/true);
-  auto checked = std::make_shared<rpc::WireCheckingProtocol>(
-      binary, rpc::WireLimits{kReplyStringLimit, kReplyContainerLimit});
-  return std::make_shared<ReplyCheckingProtocol>(checked);
+  return std::make_shared<ReplyCheckingProtocol>(std::make_shared<rpc::WireCheckingProtocol>(transport, kReplyLimits));
 }
 
 // Text results are received apart and handed over only once the reply is

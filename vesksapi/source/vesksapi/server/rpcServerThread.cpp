@@ -110,7 +110,7 @@ class ThreadedServer final : public TThreadedServer {
 struct RpcServerThread::Server {
   Server(const std::string& socketName, SessionInterface& session, ConnectionLimits limits)
       : protocolFactory(std::make_shared<TBinaryProtocolFactoryT<TTransport>>(
-            kWireLimits.stringBytes, kWireLimits.containerElements, /*strict_read=*/false, /*strict_write=*/true)),
+            /*string_limit=*/0, /*container_limit=*/0, /*strict_read=*/false, /*strict_write=*/true)),
         handler(std::make_shared<vesksRpcHandler>(session)),
         processor(std::make_shared<ConnectionGuard>(std::make_shared<vesksrpc::vesksRpcProcessor>(handler))),
         transportFactory(std::make_shared<TBufferedTransportFactory>()),
@@ -118,12 +118,12 @@ struct RpcServerThread::Server {
         listenSignal(std::make_shared<ListenSignal>()),
         connectionThreads(std::make_shared<ConnectionThreads>()),
         threaded(processor, serverSocket, transportFactory, transportFactory,
-                 std::make_shared<rpc::WireCheckingProtocolFactory>(protocolFactory, kWireLimits), protocolFactory,
+                 std::make_shared<rpc::WireCheckingProtocolFactory>(kWireLimits), protocolFactory,
                  connectionThreads) {
     threaded.setServerEventHandler(listenSignal);
   }
 
-  std::shared_ptr<TBinaryProtocolFactoryT<TTransport>> protocolFactory;
+  std::shared_ptr<TBinaryProtocolFactoryT<TTransport>> protocolFactory;  // replies; requests go through the check
   std::shared_ptr<vesksRpcHandler> handler;
   std::shared_ptr<TProcessor> processor;
   std::shared_ptr<TBufferedTransportFactory> transportFactory;

@@ -140,6 +140,9 @@ class SessionOnTargets : public ::testing::Test {
   Outcome createAndAdd(std::string& result, const std::string& document) {
     return outcomeOf([&](qzerr_Status* s) { session_.syncDomain_createAndAddDevices(result, document, s); });
   }
+  // A domain on the timescale of `target` (127.0.0.2) whose one member, the
+  // target's device, answers only after `delayMs`.
+  void makeDomainWithSlowMember(const TargetSim& target, const std::string& uri, int delayMs);
   // The shared timescale that create-and-add chooses first when nothing
   // conflicts, found by a domain made and deleted again.
   std::string firstChosenTimescale(const std::vector<std::string>& hosts) {
@@ -183,6 +186,13 @@ const std::string kDeviceA = std::string("127.0.0.2") + kTimekeeper;
 const std::string kDeviceB = std::string("127.0.0.3") + kTimekeeper;
 const std::string kGmDashedA = std::string("127.0.0.2") + kGmDashed;
 const std::string kGm2A = std::string("127.0.0.2") + kGm2;
+
+void SessionOnTargets::makeDomainWithSlowMember(const TargetSim& target, const std::string& uri, int delayMs) {
+  load("127.0.0.2");
+  ASSERT_EQ(createDomain(uri, kGmDashedA).code, 0);
+  ASSERT_EQ(add(uri, kDeviceA).code, 0);
+  target.updateDevice(kTimekeeper + 1, R"({"get":{"delayMs":)" + std::to_string(delayMs) + "}}");
+}
 
 // ---- Loading and unloading
 
@@ -317,10 +327,7 @@ TEST_F(SessionOnTargets, ASyncDomainIsFilledStartedCheckedStoppedAndDeleted) {
 // a released device (the sanitizer build would report it).
 TEST_F(SessionOnTargets, AMemberTaskNeverOutlivesItsDevice) {
   const TargetSim target(targetConfig({kGmDashed}), "127.0.0.2");
-  load("127.0.0.2");
-  ASSERT_EQ(createDomain("/sd/slow", kGmDashedA).code, 0);
-  ASSERT_EQ(add("/sd/slow", kDeviceA).code, 0);
-  target.updateDevice(kTimekeeper + 1, R"({"get":{"delayMs":2500}})");
+  makeDomainWithSlowMember(target, "/sd/slow", 2500);
   TestStatus status;
   EXPECT_FALSE(session_.syncDomain_start("/sd/slow", 1, status));
   EXPECT_EQ(status.code(), -52007) << status.json();
@@ -334,10 +341,7 @@ TEST_F(SessionOnTargets, AMemberTaskNeverOutlivesItsDevice) {
 // its outcome shows.
 TEST_F(SessionOnTargets, AnOperationWithoutResultWaitsForTheStartInProgress) {
   const TargetSim target(targetConfig({kGmDashed}), "127.0.0.2");
-  load("127.0.0.2");
-  ASSERT_EQ(createDomain("/sd/held", kGmDashedA).code, 0);
-  ASSERT_EQ(add("/sd/held", kDeviceA).code, 0);
-  target.updateDevice(kTimekeeper + 1, R"({"get":{"delayMs":1000}})");
+  makeDomainWithSlowMember(target, "/sd/held", 1000);
   const struct {
     const char* what;
     std::function<Outcome()> call;

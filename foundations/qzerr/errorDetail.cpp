@@ -27,6 +27,11 @@ const char* bounded(const char* text, std::string& cut) {
 
 }  // namespace
 
+std::string echoedText(const std::string& text) {
+  std::string cut;
+  return bounded(text.c_str(), cut);
+}
+
 ErrorDetail::ErrorDetail(qzerr_Status* status, int32_t code, const qzerr_ErrorSite& site)
     : status_(status), taken_(qzerr_setError(status, code, &site)) {}
 

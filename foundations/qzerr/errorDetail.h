@@ -26,6 +26,11 @@
 
 namespace qzerr {
 
+// What a detail quotes of a text that came from outside: the text itself up
+// to 4096 bytes; a longer one cut there, where a UTF-8 character starts, and
+// followed by "...[cut from <length> bytes]".
+std::string echoedText(const std::string& text);
+
 class ErrorDetail {
  public:
   ErrorDetail(qzerr_Status* status, int32_t code, const qzerr_ErrorSite& site);

@@ -139,7 +139,7 @@ TEST(TimescaleProxy, HandsOnTheDaemonsErrorStatusExactly) {
 
 // Every detail is a JSON object: the daemon's is kept when it is one; any
 // other text comes as a string under "receivedJson", cut to 4096 bytes at
-// most and never inside a UTF-8 sequence.
+// most, never inside a UTF-8 sequence, and marked where it was cut.
 TEST(TimescaleProxy, WrapsADaemonDetailThatIsNotAJsonObject) {
   const std::string cutHere(4096, 'x');
   const struct {
@@ -155,8 +155,9 @@ TEST(TimescaleProxy, WrapsADaemonDetailThatIsNotAJsonObject) {
       {"a string", R"("a\"b")", R"({"receivedJson":"\"a\\\"b\""})"},
       {"broken", R"({"a":)", R"({"receivedJson":"{\"a\":"})"},
       {"an object and more", R"({"a":1}{})", R"({"receivedJson":"{\"a\":1}{}"})"},
-      {"too long", cutHere + "yz", R"({"receivedJson":")" + cutHere + R"("})"},
-      {"too long in a character", cutHere.substr(1) + "\u00e9", R"({"receivedJson":")" + cutHere.substr(1) + R"("})"},
+      {"too long", cutHere + "yz", R"({"receivedJson":")" + cutHere + R"(...[cut from 4098 bytes]"})"},
+      {"too long in a character", cutHere.substr(1) + "\u00e9",
+       R"({"receivedJson":")" + cutHere.substr(1) + R"(...[cut from 4097 bytes]"})"},
   };
   TimestampDaemonStub stub(kHost, kPort, daemon(2));
   TimescaleProxy proxy(kUri, kHost, kPort);

@@ -76,31 +76,18 @@ std::string transportDebug(const TTransportException& error, const Request& requ
          ",\"message\":" + jsonString(request.message) + ",\"timescaleUri\":" + jsonString(timescaleUri) + "}";
 }
 
-// The most of a daemon's detail text that is handed on when it is not a JSON
-// object; the protocol bounds what arrives, this bounds what a status carries.
-constexpr size_t kMaxWrappedDetailBytes = 4096;
-
 bool isJsonObject(const std::string& text) {
   jsonz_Token token;
   return jsonz_validateLength(text.c_str(), text.size(), nullptr, nullptr) &&
          jsonz_parseValue(text.c_str(), &token) != nullptr && token.type == jsonz_typeObject;
 }
 
-// The first kMaxWrappedDetailBytes of the text at most, not ending inside a
-// UTF-8 sequence.
-std::string boundedText(const std::string& text) {
-  if (text.size() <= kMaxWrappedDetailBytes) return text;
-  size_t end = kMaxWrappedDetailBytes;
-  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-  return text.substr(0, end);
-}
-
 // A status detail is a JSON object: the daemon's is kept when it is one, and
 // any other text (empty, plain, another JSON value, broken) is handed on as
-// a string inside one.
+// a string inside one, cut as every quoted text is.
 std::string daemonDetail(const std::string& received) {
   if (isJsonObject(received)) return received;
-  return "{\"receivedJson\":" + jsonString(boundedText(received)) + "}";
+  return "{\"receivedJson\":" + jsonString(qzerr::echoedText(received)) + "}";
 }
 
 // The daemon's own error status: its code as it came, and its detail, as

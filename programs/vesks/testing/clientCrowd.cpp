@@ -6,6 +6,7 @@
 
 #include "testing/rawConnection.h"
 #include "testing/wireBytes.h"
+#include "vesksDaemon.h"
 
 namespace vesktest {
 namespace {
@@ -13,8 +14,6 @@ namespace {
 using vesksapi::testing::RawConnection;
 using vesksapi::testing::WireBytes;
 
-// The service's name in the abstract namespace, as the library forms it.
-const std::string kServiceName("\0vesksRpc\0", 10);
 constexpr auto kTrickleInterval = std::chrono::seconds(1);
 
 const std::string& infoCall() {
@@ -23,7 +22,7 @@ const std::string& infoCall() {
 }
 
 std::unique_ptr<RawConnection> connectClient() {
-  auto connection = std::make_unique<RawConnection>(kServiceName);
+  auto connection = std::make_unique<RawConnection>(kServiceSocketName);
   if (!connection->connected()) throw std::runtime_error("a crowd client could not connect");
   return connection;
 }

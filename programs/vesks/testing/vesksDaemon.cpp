@@ -24,12 +24,12 @@ constexpr auto kStopTimeout = std::chrono::seconds(10);
 constexpr auto kRunTimeout = std::chrono::seconds(30);
 constexpr auto kPollInterval = std::chrono::milliseconds(5);
 
-// The service's name in the abstract namespace: NUL, "vesksRpc", then NULs
-// up to the full size of the address.
+// The service's name in the abstract namespace, then NULs up to the full
+// size of the address.
 sockaddr_un serviceAddress() {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  memcpy(address.sun_path + 1, "vesksRpc", 8);
+  memcpy(address.sun_path, kServiceSocketName.data(), kServiceSocketName.size());
   return address;
 }
 

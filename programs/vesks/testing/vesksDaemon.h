@@ -28,6 +28,10 @@ constexpr char kTargetDevicePath[] = "/veskwebs/syncableDevices/pendulo/timekeep
 constexpr char kTargetTimescalePath[] = "/veskwebs/timescales/pendulo/ptp0/00-1b-21-ff-fe-00-00-01";
 std::string oneDeviceTarget(const std::string& extraMembers = "");
 
+// The service's socket name as the client library gives it (the abstract
+// name's NUL, "vesksRpc", a NUL), for raw connections to the daemon.
+inline const std::string kServiceSocketName("\0vesksRpc\0", 10);
+
 // Whether something accepts connections on the service's local socket.
 bool serviceAcceptsConnections();
 

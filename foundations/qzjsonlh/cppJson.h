@@ -1,10 +1,12 @@
 // CppJson: the owning holder of a cJSON tree, with exact type tests, checks
 // that raise qzerr::Exception (-52004 wrong type, -52006 missing member,
-// -52005 text that does not parse, nesting past cJSON's limit of 1000
-// included), typed readers and builders that raise std::bad_alloc. Items
-// taken from a held tree live as long as the holder.
+// -52005 text that does not parse, nesting past cJSON's limit of 1000 and
+// texts of more than kMaxValues = 1,000,000 values included), typed readers,
+// and builders and parses that raise std::bad_alloc when memory runs out.
+// Items taken from a held tree live as long as the holder.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include <cjson/cJSON.h>
@@ -17,8 +19,17 @@ class CppJson {
   CppJson& operator=(const CppJson&) = delete;
   ~CppJson();
 
+  // A tree costs about 80 bytes a value, so this bounds what a text from
+  // outside may cost: room for a target's list of 200,000 devices of up to
+  // four members each.
+  static constexpr size_t kMaxValues = 1000000;
+
   // Parses one value (what follows it is ignored); replaces what is held.
   void parse(const char* text);
+  // Whether the first value of `text` makes at most `limit` cJSON items (one
+  // per value; a member's name is none), counted without allocating. A text
+  // that does not parse may count anything: cJSON refuses it anyway.
+  static bool valuesWithin(const char* text, size_t limit);
   cJSON* get() const { return root_; }
   cJSON* release();
   void reset(cJSON* root = nullptr);

@@ -22,6 +22,9 @@ constexpr uint32_t kVersion1 = 0x80010000;
 constexpr uint32_t kVersionMask = 0xffff0000;
 // A string grows by at most this much before its bytes are there.
 constexpr int32_t kReadChunkBytes = 64 * 1024;
+// Longest method name: the interface's are a few dozen bytes, and Thrift
+// echoes an unknown one whole in its answer.
+constexpr int32_t kMethodNameBytes = 256;
 
 // The types that the binary protocol writes for a value.
 bool isValueType(int8_t type) {
@@ -47,24 +50,29 @@ void checkSize(int32_t size, int32_t limit) {
 
 }  // namespace
 
-WireCheckingProtocol::WireCheckingProtocol(std::shared_ptr<TTransport> transport, WireLimits limits)
-    : TProtocolDecorator(std::make_shared<TBinaryProtocolT<TTransport>>(std::move(transport))), limits_(limits) {}
+WireCheckingProtocol::WireCheckingProtocol(std::shared_ptr<TTransport> transport, WireLimits limits,
+                                           StringAdmission admit)
+    : TProtocolDecorator(std::make_shared<TBinaryProtocolT<TTransport>>(std::move(transport))),
+      limits_(limits),
+      admit_(std::move(admit)) {}
 
 uint32_t WireCheckingProtocol::readMessageBegin_virt(std::string& name, TMessageType& type, int32_t& sequenceId) {
   int32_t head = 0;
   uint32_t bytes = readI32(head);
+  messageBegan_ = std::chrono::steady_clock::now();
+  const bool strict = head < 0;
+  int32_t nameSize = head;  // an unversioned header begins with it
   int8_t typeByte = 0;
-  if (head < 0) {
+  if (strict) {
     if ((static_cast<uint32_t>(head) & kVersionMask) != kVersion1) {
       refuse(TProtocolException::BAD_VERSION, "Bad version identifier");
     }
     typeByte = static_cast<int8_t>(head & 0xff);
-    bytes += readString(name);
-  } else {
-    // An unversioned header: the first word is the length of the name.
-    bytes += readBody(name, head);
-    bytes += readByte(typeByte);
+    bytes += readI32(nameSize);
   }
+  checkSize(nameSize, kMethodNameBytes);
+  bytes += readBody(name, nameSize);
+  if (!strict) bytes += readByte(typeByte);
   if (!isMessageType(typeByte)) refuse(TProtocolException::INVALID_DATA, "unknown message type");
   type = static_cast<TMessageType>(typeByte);
   return bytes + readI32(sequenceId);
@@ -103,6 +111,8 @@ uint32_t WireCheckingProtocol::readSetBegin_virt(TType& elementType, uint32_t& s
 uint32_t WireCheckingProtocol::readString_virt(std::string& text) {
   int32_t size = 0;
   const uint32_t bytes = readI32(size);
+  checkSize(size, limits_.stringBytes);
+  if (admit_) admit_(static_cast<uint32_t>(size), messageBegan_);
   return bytes + readBody(text, size);
 }
 
@@ -124,9 +134,9 @@ uint32_t WireCheckingProtocol::readContainerSize(uint32_t& size) {
   return bytes;
 }
 
-// Grows the text as its bytes come: a length alone costs no memory.
+// Grows the text as its bytes come: a length alone costs no memory. The
+// caller has checked the size.
 uint32_t WireCheckingProtocol::readBody(std::string& text, int32_t size) {
-  checkSize(size, limits_.stringBytes);
   text.clear();
   while (text.size() < static_cast<size_t>(size)) {
     const size_t done = text.size();
@@ -138,7 +148,7 @@ uint32_t WireCheckingProtocol::readBody(std::string& text, int32_t size) {
 }
 
 std::shared_ptr<TProtocol> WireCheckingProtocolFactory::getProtocol(std::shared_ptr<TTransport> transport) {
-  return std::make_shared<WireCheckingProtocol>(std::move(transport), limits_);
+  return std::make_shared<WireCheckingProtocol>(std::move(transport), limits_, admit_);
 }
 
 }  // namespace rpc

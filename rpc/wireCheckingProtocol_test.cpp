@@ -3,13 +3,17 @@
 // well-formed messages read as the plain binary protocol reads them.
 #include "wireCheckingProtocol.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 #include <thrift/protocol/TProtocolException.h>
 #include <thrift/transport/TBufferTransports.h>
+#include <thrift/transport/TVirtualTransport.h>
 
 namespace rpc {
 namespace {
@@ -19,7 +23,9 @@ using apache::thrift::protocol::TProtocolException;
 using apache::thrift::protocol::TType;
 using apache::thrift::transport::TMemoryBuffer;
 
-constexpr WireLimits kLimits{64, 4};
+// Strings longer than the longest method name, so each bound shows on its own.
+constexpr WireLimits kLimits{1024, 4};
+const std::string kLongestName(256, 'n');
 
 std::string be32(uint32_t v) {
   return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
@@ -29,7 +35,9 @@ std::string field(uint8_t type, int16_t id = 1) {
   return {static_cast<char>(type), static_cast<char>(id >> 8), static_cast<char>(id)};
 }
 std::string byte(uint8_t value) { return std::string(1, static_cast<char>(value)); }
-std::string strictHead(uint8_t type) { return be32(0x80010000u | type) + be32(1) + "m" + be32(7); }
+std::string strictHead(uint8_t type, const std::string& name = "m") {
+  return be32(0x80010000u | type) + be32(static_cast<uint32_t>(name.size())) + name + be32(7);
+}
 const std::string kCall = strictHead(1);
 
 struct Reader {
@@ -79,7 +87,8 @@ INSTANTIATE_TEST_SUITE_P(
         Hostile{"message type 0", strictHead(0) + kStop, TProtocolException::INVALID_DATA},
         Hostile{"bad version", be32(0x80020001u) + be32(0) + be32(0) + kStop, TProtocolException::BAD_VERSION},
         Hostile{"unversioned type 9", be32(1) + "m" + byte(9) + be32(0) + kStop, TProtocolException::INVALID_DATA},
-        Hostile{"unversioned long name", be32(65), TProtocolException::SIZE_LIMIT},
+        Hostile{"strict name of 257", be32(0x80010001u) + be32(257), TProtocolException::SIZE_LIMIT},
+        Hostile{"unversioned name of 257", be32(257), TProtocolException::SIZE_LIMIT},
         Hostile{"field type 5", kCall + field(5), TProtocolException::INVALID_DATA},
         Hostile{"field type 200", kCall + field(200), TProtocolException::INVALID_DATA},
         Hostile{"field type void", kCall + field(1), TProtocolException::INVALID_DATA},
@@ -92,7 +101,8 @@ INSTANTIATE_TEST_SUITE_P(
         Hostile{"nested struct field 31", kCall + field(12) + field(31), TProtocolException::INVALID_DATA},
         Hostile{"list too long", kCall + field(15) + byte(8) + be32(5), TProtocolException::SIZE_LIMIT},
         Hostile{"negative list", kCall + field(15) + byte(8) + be32(0xffffffffu), TProtocolException::NEGATIVE_SIZE},
-        Hostile{"string too long", kCall + field(11) + be32(65), TProtocolException::SIZE_LIMIT},
+        Hostile{"string too long", kCall + field(11) + be32(kLimits.stringBytes + 1),
+                TProtocolException::SIZE_LIMIT},
         Hostile{"negative string", kCall + field(11) + be32(0x80000000u), TProtocolException::NEGATIVE_SIZE}),
     [](const ::testing::TestParamInfo<Hostile>& info) {
       std::string name;
@@ -101,14 +111,15 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST(WireCheckingProtocol, ReadsWellFormedHeadersAndValues) {
-  const std::string bytes = kCall + field(11) + be32(3) + "abc" + field(15, 2) + byte(8) + be32(2) + be32(5) + be32(6) +
-                            field(13, 3) + byte(11) + byte(2) + be32(1) + be32(1) + "k" + byte(1) + kStop;
+  const std::string bytes = strictHead(1, kLongestName) + field(11) + be32(3) + "abc" + field(15, 2) + byte(8) +
+                            be32(2) + be32(5) + be32(6) + field(13, 3) + byte(11) + byte(2) + be32(1) + be32(1) +
+                            "k" + byte(1) + kStop;
   Reader reader(bytes);
   std::string name;
   TMessageType type;
   int32_t sequenceId = 0;
   reader.protocol.readMessageBegin(name, type, sequenceId);
-  EXPECT_EQ(name, "m");
+  EXPECT_EQ(name, kLongestName);
   EXPECT_EQ(type, apache::thrift::protocol::T_CALL);
   EXPECT_EQ(sequenceId, 7);
   TType fieldType;
@@ -143,13 +154,13 @@ TEST(WireCheckingProtocol, ReadsWellFormedHeadersAndValues) {
 }
 
 TEST(WireCheckingProtocol, ReadsAnUnversionedHeaderAndAStringAtTheLimit) {
-  const std::string body(64, 'x');
-  Reader reader(be32(4) + "name" + byte(1) + be32(3) + field(11) + be32(64) + body + kStop);
+  const std::string body(kLimits.stringBytes, 'x');
+  Reader reader(be32(256) + kLongestName + byte(1) + be32(3) + field(11) + be32(kLimits.stringBytes) + body + kStop);
   std::string name;
   TMessageType type;
   int32_t sequenceId = 0;
   reader.protocol.readMessageBegin(name, type, sequenceId);
-  EXPECT_EQ(name, "name");
+  EXPECT_EQ(name, kLongestName);
   EXPECT_EQ(sequenceId, 3);
   TType fieldType;
   int16_t fieldId = 0;
@@ -157,6 +168,44 @@ TEST(WireCheckingProtocol, ReadsAnUnversionedHeaderAndAStringAtTheLimit) {
   std::string text;
   reader.protocol.readBinary(text);
   EXPECT_EQ(text, body);
+}
+
+// Hands out a few bytes a read, and notes whether the string being read into
+// ever held more than what has come plus one of the protocol's 64 KiB steps
+// (twice that, as std::string may double).
+class TricklingTransport : public apache::thrift::transport::TVirtualTransport<TricklingTransport> {
+ public:
+  TricklingTransport(std::string bytes, const std::string& target) : bytes_(std::move(bytes)), target_(target) {}
+
+  uint32_t read(uint8_t* buffer, uint32_t length) {
+    overgrown_ = overgrown_ || target_.capacity() > 2 * (delivered_ + kReadStepBytes);
+    const size_t piece = std::min({static_cast<size_t>(length), kPieceBytes, bytes_.size() - delivered_});
+    std::memcpy(buffer, bytes_.data() + delivered_, piece);
+    delivered_ += piece;
+    return static_cast<uint32_t>(piece);
+  }
+
+  bool overgrown() const { return overgrown_; }
+
+ private:
+  static constexpr size_t kReadStepBytes = 64 * 1024;
+  static constexpr size_t kPieceBytes = 4096;
+
+  const std::string bytes_;
+  const std::string& target_;
+  size_t delivered_ = 0;
+  bool overgrown_ = false;
+};
+
+TEST(WireCheckingProtocol, AStringOfTheLimitGrowsOnlyAsItsBytesArrive) {
+  constexpr WireLimits kServerLimits{1024 * 1024, 4};
+  const std::string body(kServerLimits.stringBytes, 'x');
+  std::string text;
+  const auto transport = std::make_shared<TricklingTransport>(be32(kServerLimits.stringBytes) + body, text);
+  WireCheckingProtocol protocol(transport, kServerLimits);
+  protocol.readString(text);
+  EXPECT_TRUE(text == body);
+  EXPECT_FALSE(transport->overgrown());
 }
 
 }  // namespace

@@ -3,9 +3,12 @@
 // fails with its error and a bounded detail), and while the misusing clients
 // are still there a normal call of another client is answered within a
 // second. The daemon's resident memory stays near where it began.
+#include <sys/wait.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <future>
 #include <memory>
@@ -50,14 +53,22 @@ constexpr int kSlowClients = 64;
 constexpr size_t kLongDocumentBytes = 1000 * 1000;
 constexpr int kListedDevices = 200000;
 constexpr char kTargetParams[] = R"({"remoteHost":"127.0.0.2"})";
+// The daemon's time for taking a reply, and a reply far beyond what a slow
+// reader takes in that time and the socket's buffers hold.
+constexpr auto kReplyTime = std::chrono::seconds(10);
+constexpr size_t kPaddedDescriptionBytes = 1200 * 1000;
 
-// Sends each frame on a connection of its own; the service ends each.
+const std::string kStop = WireBytes().stop();
+const std::string kUriArgument = WireBytes().field(vesksapi::testing::kString, 1).string("/d");
+
+// Sends each frame on a connection of its own; the service ends each, maybe
+// before it has read all of a long one.
 void expectEachFrameEndsItsConnection(const std::vector<std::string>& frames) {
   for (const std::string& frame : frames) {
     RawConnection connection(vesktest::kServiceSocketName);
     ASSERT_TRUE(connection.connected());
     connection.send(frame);
-    EXPECT_TRUE(connection.endsWithoutAnswer()) << frame.size() << " bytes";
+    EXPECT_TRUE(connection.endsWithoutAnswerLeavingUnread()) << frame.size() << " bytes";
   }
 }
 
@@ -87,6 +98,40 @@ std::string longDeviceList(int count) {
   return list + "]}";
 }
 
+// A device whose description is `padBytes` long, so that the daemon's
+// description of its devices is far larger than a socket's buffers.
+std::string paddedDeviceDescription(size_t padBytes) {
+  return R"({"get":{"body":"{\"version\":1,\"uri\":\")" + std::string(vesktest::kTargetDevicePath) +
+         R"(\",\"pad\":\")" + std::string(padBytes, 'p') + R"(\"}"}})";
+}
+
+// In milliseconds, so that a failure shows the time.
+int64_t millisecondsOf(std::chrono::steady_clock::duration duration) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(duration).count();
+}
+
+struct Drained {
+  size_t bytes;
+  std::chrono::steady_clock::duration took;
+};
+
+// Asks for the devices' description and takes it 2 KiB every half second, as
+// a client may that never stops reading, until the daemon closes the
+// connection (with some of the reply still in the socket's buffers).
+Drained drainSlowly(RawConnection& connection) {
+  constexpr size_t kChunk = 2048;
+  const auto start = std::chrono::steady_clock::now();
+  connection.send(callFrame("getSyncableDeviceInfo", 0, kStop));
+  size_t bytes = 0;
+  while (!connection.serverHasClosed()) {
+    const size_t got = connection.receive(kChunk).size();
+    bytes += got;
+    if (got < kChunk) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  }
+  return Drained{bytes, std::chrono::steady_clock::now() - start};
+}
+
 // What a misuse leaves connected for the normal call to meet.
 using Held = std::vector<std::shared_ptr<void>>;
 
@@ -105,8 +150,6 @@ void holdCrowd(Held& held, const std::function<void(vesktest::ClientCrowd&)>& fi
   held.push_back(clients);
 }
 
-const std::string kStop = WireBytes().stop();
-const std::string kUriArgument = WireBytes().field(vesksapi::testing::kString, 1).string("/d");
 
 const Misuse kMisuses[] = {
     {"idle clients", [](Held& h) { holdCrowd(h, [](auto& c) { c.addIdle(kIdleClients); }); }, kIdleClients},
@@ -136,6 +179,22 @@ const Misuse kMisuses[] = {
      [](Held&) {
        expectEachFrameEndsItsConnection(
            {callFrame("syncDomain_stop", 0, WireBytes().field(vesksapi::testing::kString, 1).i32(1024 * 1024 + 1))});
+     }},
+    {"a method name of 1 MiB",
+     [](Held&) { expectEachFrameEndsItsConnection({callFrame(std::string(1024 * 1024, 'm'), 0, kStop)}); }},
+    {"a client that takes its reply slowly",
+     [](Held&) {
+       const vesktest::TargetSim target(vesktest::oneDeviceTarget());
+       target.updateDevice(vesktest::kTargetDevicePath + 1, paddedDeviceDescription(kPaddedDescriptionBytes));
+       TestStatus status;
+       vesksapi_loadResources("networkDeviceParams", kTargetParams, status);
+       ASSERT_EQ(status.code(), 0) << status.json();
+       RawConnection slow(vesktest::kServiceSocketName);
+       const Drained drained = drainSlowly(slow);
+       EXPECT_LT(drained.bytes, kPaddedDescriptionBytes);
+       EXPECT_LT(millisecondsOf(drained.took), millisecondsOf(kReplyTime + std::chrono::seconds(3)));
+       vesksapi_unloadResources("networkDeviceParams", kTargetParams, status);
+       EXPECT_EQ(status.code(), 0) << status.json();
      }},
     {"a document of control characters",
      [](Held&) {
@@ -243,3 +302,164 @@ TEST(HostileClients, EachMisuseFailsCleanlyAndOtherClientsAreServedMeanwhile) {
 }
 
 }  // namespace
+
+// ---- A stop ends the daemon within seconds, whatever is under way
+
+constexpr auto kStopTime = std::chrono::seconds(6);
+constexpr int kSlowHosts = 30;
+constexpr int kSlowHostAnswerMs = 2000;
+
+// What is under way when the stop comes: the targets it needs, and what its
+// caller ends with (an error code, or the bytes a reader took).
+struct UnderWay {
+  std::vector<std::unique_ptr<vesktest::TargetSim>> targets;
+  std::future<int64_t> outcome;
+};
+
+std::unique_ptr<vesktest::TargetSim> targetOn(const std::string& address, const std::string& extraMembers = "") {
+  return std::make_unique<vesktest::TargetSim>(vesktest::oneDeviceTarget(extraMembers), address);
+}
+
+template <typename Call>
+std::future<int64_t> calledElsewhere(Call call) {
+  return std::async(std::launch::async, [call] {
+    TestStatus status;
+    call(status);
+    return static_cast<int64_t>(status.code());
+  });
+}
+
+void waitForRequests(const vesktest::TargetSim& target, size_t count) {
+  const auto deadline = std::chrono::steady_clock::now() + kTakeTime;
+  while (target.requests().size() < count && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_GE(target.requests().size(), count);
+}
+
+UnderWay aSlowReader() {
+  UnderWay underWay;
+  underWay.targets.push_back(targetOn("127.0.0.2"));
+  underWay.targets[0]->updateDevice(vesktest::kTargetDevicePath + 1, paddedDeviceDescription(kPaddedDescriptionBytes));
+  TestStatus status;
+  vesksapi_loadResources("networkDeviceParams", kTargetParams, status);
+  EXPECT_EQ(status.code(), 0) << status.json();
+  auto reading = std::make_shared<std::promise<void>>();
+  underWay.outcome = std::async(std::launch::async, [reading] {
+    RawConnection slow(vesktest::kServiceSocketName);
+    reading->set_value();
+    return static_cast<int64_t>(drainSlowly(slow).bytes);
+  });
+  reading->get_future().wait();
+  std::this_thread::sleep_for(std::chrono::seconds(2));  // well into its reply
+  return underWay;
+}
+
+// The start waits for a member that is never coherent, for ever.
+UnderWay aStartWithoutEnd() {
+  UnderWay underWay;
+  underWay.targets.push_back(targetOn("127.0.0.2"));
+  const vesktest::TargetSim& target = *underWay.targets[0];
+  target.updateDevice(vesktest::kTargetDevicePath + 1, R"({"isCoherent":false})");
+  TestStatus status;
+  vesksapi_loadResources("networkDeviceParams", kTargetParams, status);
+  const std::string timescale = std::string("127.0.0.2") + vesktest::kTargetTimescalePath;
+  vesksapi_syncDomain_create("syncDomainParams",
+                             (R"({"uri":"/d","timescaleUri":")" + timescale + R"(","maxOffset_ns":1000,)"
+                              R"("minSyncDuration_ms":0})")
+                                 .c_str(),
+                             status);
+  vesksapi_syncDomain_addSyncableDevice("/d", (std::string("127.0.0.2") + vesktest::kTargetDevicePath).c_str(),
+                                        status);
+  EXPECT_EQ(status.code(), 0) << status.json();
+  target.clearRequests();
+  underWay.outcome =
+      calledElsewhere([](qzerr_Status* s) { vesksapi_syncDomain_start("/d", static_cast<uint32_t>(-1), s); });
+  waitForRequests(target, 2);
+  return underWay;
+}
+
+// Each host's resource list comes after 2 s: the whole would take a minute.
+UnderWay aLongCreateAndAdd() {
+  UnderWay underWay;
+  underWay.targets.push_back(
+      targetOn("0.0.0.0", R"(,"resourceList":{"delayMs":)" + std::to_string(kSlowHostAnswerMs) + "}"));
+  std::string hosts;
+  for (int host = 2; host < 2 + kSlowHosts; ++host) {
+    hosts += (hosts.empty() ? "\"" : ",\"") + std::string("127.0.0.") + std::to_string(host) + "\"";
+  }
+  const std::string params =
+      R"({"uri":"/d","timescaleUri":null,"remoteHosts":[)" + hosts + R"(],"maxOffset_ns":1000,"minSyncDuration_ms":0})";
+  underWay.outcome = calledElsewhere([params](qzerr_Status* s) {
+    char timescale[256];
+    vesksapi_syncDomain_createAndAddDevices("syncDomainCreateAndAddRemoteDevicesParams", params.c_str(), timescale,
+                                            sizeof timescale, s);
+  });
+  waitForRequests(*underWay.targets[0], 2);
+  return underWay;
+}
+
+const struct StopCase {
+  const char* name;
+  UnderWay (*begin)();
+  // What the caller ends with; a reader's bytes are only shown.
+  std::optional<int64_t> outcome;
+} kStopCases[] = {
+    {"a client taking its reply slowly", aSlowReader, std::nullopt},
+    {"a start with timeout_s -1", aStartWithoutEnd, -52007},
+    {"a create-and-add over many slow hosts", aLongCreateAndAdd, -52020},
+};
+
+TEST(HostileClients, AStopEndsTheDaemonWithinSecondsWhateverIsUnderWay) {
+  for (const StopCase& stopCase : kStopCases) {
+    SCOPED_TRACE(stopCase.name);
+    vesktest::VesksDaemon daemon;
+    UnderWay underWay = stopCase.begin();
+    const auto start = std::chrono::steady_clock::now();
+    const int waitStatus = daemon.stop(SIGTERM);
+    EXPECT_LT(millisecondsOf(std::chrono::steady_clock::now() - start), millisecondsOf(kStopTime));
+    EXPECT_TRUE(WIFSIGNALED(waitStatus) && WTERMSIG(waitStatus) == SIGTERM) << waitStatus;
+    ASSERT_EQ(underWay.outcome.wait_for(kTakeTime), std::future_status::ready);
+    const int64_t outcome = underWay.outcome.get();
+    if (stopCase.outcome) {
+      EXPECT_EQ(outcome, *stopCase.outcome);
+    }
+  }
+}
+
+// ---- Many large documents at once
+
+constexpr int kLargeDocumentClients = 400;
+constexpr double kPeakResidentLimitMiB = 512;
+
+// A document of tiny values just inside the service's string limit: its
+// parse tree is some forty times larger.
+std::string tinyValuesFrame() {
+  std::string document = "[0";
+  while (document.size() < kLongDocumentBytes) document += ",0";
+  document += "]";
+  return callFrame("syncDomain_create", 0, WireBytes().field(vesksapi::testing::kString, 1).string(document).stop());
+}
+
+TEST(HostileClients, ManyLargeDocumentsAtOnceStayWithinMemoryAndOthersAreServed) {
+  vesktest::VesksDaemon daemon;
+  const vesktest::OpenFileSoftLimit roomForTheCrowd(RLIM_INFINITY);
+  const std::string frame = tinyValuesFrame();
+  const int threadsAtStart = daemon.threads();
+  std::vector<std::future<void>> senders;
+  for (int client = 0; client < kLargeDocumentClients; ++client) {
+    senders.push_back(std::async(std::launch::async, [&frame] {
+      RawConnection connection(vesktest::kServiceSocketName);
+      connection.send(frame);
+      connection.receive(1);  // an answer, or the end
+    }));
+  }
+  // Timed once the daemon has taken the crowd's connections, as above.
+  waitUntilTaken(daemon, threadsAtStart, kLargeDocumentClients);
+  for (int check = 0; check < 5; ++check) expectANormalCallAnsweredInTime();
+  for (auto& sender : senders) sender.get();
+  expectANormalCallAnsweredInTime();
+  if (kResidentMemoryCounts) {
+    EXPECT_LT(daemon.peakResidentMiB(), kPeakResidentLimitMiB);
+  }
+}

@@ -206,6 +206,8 @@ double VesksDaemon::statusNumber(const std::string& field) const {
 
 double VesksDaemon::residentMiB() const { return statusNumber("VmRSS:") / 1024; }
 
+double VesksDaemon::peakResidentMiB() const { return statusNumber("VmHWM:") / 1024; }
+
 int VesksDaemon::threads() const { return static_cast<int>(statusNumber("Threads:")); }
 
 }  // namespace vesktest

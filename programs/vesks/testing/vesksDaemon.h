@@ -58,9 +58,10 @@ class VesksDaemon {
   VesksDaemon& operator=(const VesksDaemon&) = delete;
 
   pid_t pid() const { return pid_; }
-  // Its resident set (VmRSS) in MiB, and its number of threads; each throws
-  // std::runtime_error once it ended.
+  // Its resident set (VmRSS) and the largest it has been (VmHWM) in MiB, and
+  // its number of threads; each throws std::runtime_error once it ended.
   double residentMiB() const;
+  double peakResidentMiB() const;
   int threads() const;
   // Sends signal and waits for the end (SIGKILL after 10 s); returns the wait
   // status. Later calls send nothing and return the same status.

@@ -18,4 +18,8 @@ class ThreadPoolInterface {
 
   // Takes shared ownership of the task until it has run.
   virtual void enqueue(const std::shared_ptr<TaskInterface>& task) = 0;
+
+  // True once the pool's owner is shutting down: a caller that waits on its
+  // tasks stops waiting as if its time were up, and queues nothing more.
+  virtual bool isStopping() const noexcept { return false; }
 };

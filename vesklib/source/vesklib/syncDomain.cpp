@@ -177,7 +177,7 @@ void SyncDomain::waitForCoherency(uint32_t timeout_s) {
     const bool allCoherent = std::all_of(answers.begin(), answers.end(),
                                          [](const Answer& answer) { return answer.state.isCoherent; });
     if (allCoherent) return;
-    if (timer.isExpired()) {
+    if (waitIsOver(timer)) {
       QZERR_ERROR(qzerr::kOperationTimedOut)
           .channel(kChannel, kTimedOut)
           .add("syncDomainUri", uri_)
@@ -214,7 +214,9 @@ SyncDomain::Answers SyncDomain::checkMembersCoherency(vesktools::MonotonicTimer&
   for (const auto& task : tasks) handOver(task);
 
   qzerr::ScopedStatus failures;
-  if (!pollTasks(tasks, uri_, failures, [&] { return timer.isExpired(); })) {
+  if (!pollTasks(tasks, uri_, failures, [&] { return waitIsOver(timer); })) {
+    // No answer is read any more: members not yet asked are not asked.
+    for (const auto& task : tasks) task->abandon();
     throwIfFailed(failures);
     QZERR_ERROR(qzerr::kOperationTimedOut)
         .channel(kChannel, kTimedOut)
@@ -257,6 +259,11 @@ std::string SyncDomain::describeMembers() {
     ++task;
   }
   return entries;
+}
+
+// A pool that is stopping ends every wait as its time-out would.
+bool SyncDomain::waitIsOver(vesktools::MonotonicTimer& timer) const {
+  return timer.isExpired() || threadPool_->isStopping();
 }
 
 void SyncDomain::handOver(const std::shared_ptr<TaskBase>& task) {

@@ -1,7 +1,8 @@
 // vesklib::SyncDomain: a sync domain with real device traffic. Members are
 // asked in parallel, one task per member on the caller's pool, while the
 // calling thread polls the tasks; a slow device costs one time-out, not one
-// per member. Holds no lock: the caller serialises calls on one domain. The
+// per member; once the pool is stopping, every wait ends as its time-out
+// would. Holds no lock: the caller serialises calls on one domain. The
 // destructor waits for member tasks still running, so a member device may be
 // deleted as soon as the domain is gone.
 #pragma once
@@ -73,6 +74,7 @@ class SyncDomain : public SyncDomainInterface {
   Answers checkMembersCoherency(vesktools::MonotonicTimer& timer);
   Answers checkMembersCoherencyWithin10s();
   void waitForCoherency(uint32_t timeout_s);
+  bool waitIsOver(vesktools::MonotonicTimer& timer) const;
   void saveCoherency(const Answers& answers);
   std::string describeMembers();
   void handOver(const std::shared_ptr<TaskBase>& task);

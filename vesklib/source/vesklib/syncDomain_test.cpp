@@ -6,6 +6,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "vesklib/hostTimescaleLinux.h"
 #include "vesklib/testing/caughtError.h"
@@ -255,6 +256,37 @@ TEST_F(SyncDomainTest, NeverCoherentMemberTimesOutAfterTheWaitTimeout) {
               HasSubstr(R"("qzsyncdomain_debug":{"message":"Timed out while waiting for one or more syncable )"
                         R"(devices to respond.","syncDomainUri":"/sd/a","timeout)"));
   EXPECT_FALSE(domain_->isRunning());
+}
+
+// The service's stop: its pool announces it, and a start that would wait for
+// ever answers as its time-out would, asking no member it had not yet asked.
+TEST_F(SyncDomainTest, AStoppingPoolEndsAWaitingStartAsItsTimeOutWould) {
+  vesktools::ThreadPool onePool(1);
+  FakeSyncableDevice first("/dev/1");
+  FakeSyncableDevice second("/dev/2");
+  auto domain = std::make_unique<SyncDomain>("/sd/one", &timescale_, 1, 1, &onePool);
+  for (FakeSyncableDevice* device : {&first, &second}) {
+    device->setAnswer(false, 0);
+    domain->addSyncableDevice(device);
+  }
+  first.setDelay(std::chrono::milliseconds(300));
+  std::thread stopper([&] {
+    while (first.callsInProgress() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    onePool.announceStop();
+  });
+  const auto start = Clock::now();
+
+  const auto error = caughtError([&] { domain->start(UINT32_MAX); });
+
+  stopper.join();
+  EXPECT_LT(secondsSince(start), 5.0);
+  EXPECT_EQ(error.code, -52007);
+  EXPECT_THAT(error.detail, HasSubstr("Timed out while waiting for one or more syncable devices to respond."));
+  EXPECT_FALSE(domain->isRunning());
+  while (first.callsInProgress() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the pool runs what is queued
+  EXPECT_EQ(second.calls(FakeCall::isCoherent), 0);
+  domain.reset();
 }
 
 TEST_F(SyncDomainTest, GrownLossCountFlipsBothCoherencyQuestions) {

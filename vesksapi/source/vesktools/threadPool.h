@@ -32,6 +32,10 @@ class ThreadPool : public ThreadPoolInterface {
   // Callable from any thread; never waits for the task.
   void enqueue(const std::shared_ptr<TaskInterface>& task) override;
 
+  // From now on isStopping() is true; queued tasks still run.
+  void announceStop() noexcept { stopping_.store(true); }
+  bool isStopping() const noexcept override { return stopping_.load(); }
+
  private:
   void work();
   void stopAndJoin() noexcept;
@@ -41,6 +45,7 @@ class ThreadPool : public ThreadPoolInterface {
   std::mutex mutex_;
   std::condition_variable wake_;
   std::atomic<bool> stop_{false};
+  std::atomic<bool> stopping_{false};
 };
 
 }  // namespace vesktools

@@ -1,6 +1,10 @@
 #include "vesksapi/server/boundedServerSocket.h"
 
+#include <poll.h>
+#include <sys/socket.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <thread>
 
 #include <thrift/transport/TSocket.h>
@@ -18,10 +22,13 @@ using Clock = std::chrono::steady_clock;
 // How long accepting rests after a failure of the system (no descriptor or
 // memory left), before it tries again.
 constexpr std::chrono::milliseconds kAcceptPause(20);
+// What a reply being written when the server stops is still given.
+constexpr std::chrono::milliseconds kStopGrace(500);
 
 // One accepted connection. Its reads and writes move it through the phases of
-// a call; each phase ends at a deadline, which every read and write is given
-// as its socket time-out, so the whole phase cannot last longer.
+// a call; each phase ends at a deadline, which bounds every read's socket
+// time-out and every write's wait for room, so the whole phase cannot last
+// longer.
 class BoundedConnection final : public TSocket {
  public:
   BoundedConnection(THRIFT_SOCKET fd, std::shared_ptr<THRIFT_SOCKET> interruptListener, ConnectionLimits limits)
@@ -37,16 +44,20 @@ class BoundedConnection final : public TSocket {
     return got;
   }
 
-  // One send at a time, each limited to what is left of the reply's time: a
-  // client that takes its reply a byte at a time cannot stretch it.
+  // Waits for room only within what is left of the reply's time and never
+  // blocks in a send, so a client that takes its reply a little at a time
+  // cannot stretch it. A stop of the server leaves a reply a short grace.
   void write(const uint8_t* buffer, uint32_t length) override {
     if (phase_ != Phase::kReplying) begin(Phase::kReplying);
     while (length > 0) {
-      setSendTimeout(remainingMs());
-      const uint32_t sent = TSocket::write_partial(buffer, length);
-      if (sent == 0) timedOut();
+      waitForRoom();
+      const ssize_t sent = ::send(socket_, buffer, length, MSG_DONTWAIT | MSG_NOSIGNAL);
+      if (sent < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
+        throw TTransportException(TTransportException::NOT_OPEN, "send() failed", errno);
+      }
       buffer += sent;
-      length -= sent;
+      length -= static_cast<uint32_t>(sent);
     }
   }
 
@@ -59,6 +70,27 @@ class BoundedConnection final : public TSocket {
                                             : phase == Phase::kReceiving ? limits_.request
                                                                          : limits_.reply;
     deadline_ = Clock::now() + limit;
+  }
+
+  // Returns once the socket takes bytes or reports its failure (which the
+  // send then meets); throws when the deadline passes first.
+  void waitForRoom() {
+    while (true) {
+      pollfd watched[2] = {{socket_, POLLOUT, 0}, {-1, POLLIN, 0}};
+      const bool watchStop = interruptListener_ && !stopSeen_;
+      if (watchStop) watched[1].fd = *interruptListener_;
+      const int ready = ::poll(watched, watchStop ? 2 : 1, remainingMs());
+      if (ready < 0 && errno != EINTR) throw TTransportException(TTransportException::UNKNOWN, "poll() failed", errno);
+      if (ready <= 0) continue;
+      if (watched[0].revents != 0) return;
+      if (watched[1].revents != 0) shortenForStop();
+    }
+  }
+
+  // The stop's mark stays readable, so it is watched for once.
+  void shortenForStop() {
+    stopSeen_ = true;
+    deadline_ = std::min(deadline_, Clock::now() + kStopGrace);
   }
 
   // At least 1 ms: a socket time-out of 0 means none.
@@ -75,6 +107,7 @@ class BoundedConnection final : public TSocket {
   ConnectionLimits limits_;
   Phase phase_ = Phase::kAwaiting;
   Clock::time_point deadline_;
+  bool stopSeen_ = false;
 };
 
 }  // namespace

@@ -4,8 +4,10 @@
 // request's first byte to send all of it; each reply must be taken within
 // `reply`. Otherwise the connection times out and closes, so no client,
 // however slow or careless, holds the server. The handling of a call between
-// its request and its reply is not limited. Accepting goes on through a lack
-// of descriptors or memory (it pauses briefly) instead of ending the server.
+// its request and its reply is not limited. When the server stops, a
+// connection awaiting or sending a request closes at once and a reply being
+// written has 500 ms more at most. Accepting goes on through a lack of
+// descriptors or memory (it pauses briefly) instead of ending the server.
 #pragma once
 
 #include <chrono>

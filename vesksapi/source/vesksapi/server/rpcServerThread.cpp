@@ -1,5 +1,7 @@
 #include "vesksapi/server/rpcServerThread.h"
 
+#include <malloc.h>
+
 #include <future>
 
 #include <thrift/TProcessor.h>
@@ -7,10 +9,12 @@
 #include <thrift/protocol/TBinaryProtocol.h>
 #include <thrift/server/TThreadedServer.h>
 #include <thrift/transport/TBufferTransports.h>
+#include <thrift/transport/TTransportException.h>
 
 #include "vesksapi/server/boundedServerSocket.h"
 #include "vesksapi/server/connectionThreads.h"
 #include "vesksapi/server/localEndpoint.h"
+#include "vesksapi/server/requestBudget.h"
 #include "vesksapi/server/vesksRpcHandler.h"
 #include "wireCheckingProtocol.h"
 
@@ -27,6 +31,7 @@ using apache::thrift::server::TServerEventHandler;
 using apache::thrift::server::TThreadedServer;
 using apache::thrift::transport::TBufferedTransportFactory;
 using apache::thrift::transport::TTransport;
+using apache::thrift::transport::TTransportException;
 
 // What one message may make the daemon hold: any local user can connect. The
 // largest real request is a few KiB.
@@ -55,15 +60,27 @@ class ListenSignal : public TServerEventHandler {
   bool settled_ = false;  // only the serving thread touches it
 };
 
-// Hands each message of a connection to the service's processor. Thrift's
-// connection loop ends a connection on its own exceptions only; anything else
-// (out of memory, a non-standard exception) would end the process, so it ends
-// just that connection here.
+// A large string of a request waits for room in the budget, within the time
+// its request has; without room by then the connection ends.
+rpc::StringAdmission admitInto(RequestBudget& budget, std::chrono::milliseconds requestLimit) {
+  return [&budget, requestLimit](uint32_t bytes, RequestBudget::Clock::time_point messageBegan) {
+    if (budget.take(bytes, messageBegan + requestLimit)) return;
+    throw TTransportException(TTransportException::TIMED_OUT, "no room for the request's strings in time");
+  };
+}
+
+// Hands each message of a connection to the service's processor, and gives
+// its strings' room in the budget back once the call has been handled.
+// Thrift's connection loop ends a connection on its own exceptions only;
+// anything else (out of memory, a non-standard exception) would end the
+// process, so it ends just that connection here.
 class ConnectionGuard : public TProcessor {
  public:
-  explicit ConnectionGuard(std::shared_ptr<TProcessor> processor) : processor_(std::move(processor)) {}
+  ConnectionGuard(std::shared_ptr<TProcessor> processor, RequestBudget& budget)
+      : processor_(std::move(processor)), budget_(budget) {}
 
   bool process(std::shared_ptr<TProtocol> in, std::shared_ptr<TProtocol> out, void* context) override {
+    const GiveBackAtEnd giveBack{budget_};
     try {
       return processor_->process(in, out, context);
     } catch (const TException&) {
@@ -74,7 +91,18 @@ class ConnectionGuard : public TProcessor {
   }
 
  private:
+  // The heap that a large request's parse trees took goes back to the
+  // system too: the allocator would keep it in the arena of each connection
+  // thread that parsed one, and many threads add up.
+  struct GiveBackAtEnd {
+    RequestBudget& budget;
+    ~GiveBackAtEnd() {
+      if (budget.giveBack()) malloc_trim(0);
+    }
+  };
+
   std::shared_ptr<TProcessor> processor_;
+  RequestBudget& budget_;
 };
 
 // One thread per connection. A connection whose thread cannot start (the
@@ -108,21 +136,26 @@ class ThreadedServer final : public TThreadedServer {
 }  // namespace
 
 struct RpcServerThread::Server {
-  Server(const std::string& socketName, SessionInterface& session, ConnectionLimits limits)
-      : protocolFactory(std::make_shared<TBinaryProtocolFactoryT<TTransport>>(
+  Server(const std::string& socketName, SessionInterface& session, ConnectionLimits limits,
+         RequestBudgetLimits budgetLimits)
+      : budget(budgetLimits.capacityBytes, budgetLimits.freeBytes),
+        protocolFactory(std::make_shared<TBinaryProtocolFactoryT<TTransport>>(
             /*string_limit=*/0, /*container_limit=*/0, /*strict_read=*/false, /*strict_write=*/true)),
         handler(std::make_shared<vesksRpcHandler>(session)),
-        processor(std::make_shared<ConnectionGuard>(std::make_shared<vesksrpc::vesksRpcProcessor>(handler))),
+        processor(std::make_shared<ConnectionGuard>(std::make_shared<vesksrpc::vesksRpcProcessor>(handler), budget)),
         transportFactory(std::make_shared<TBufferedTransportFactory>()),
         serverSocket(std::make_shared<BoundedServerSocket>(localEndpoint::socketPath(socketName), limits)),
         listenSignal(std::make_shared<ListenSignal>()),
         connectionThreads(std::make_shared<ConnectionThreads>()),
         threaded(processor, serverSocket, transportFactory, transportFactory,
-                 std::make_shared<rpc::WireCheckingProtocolFactory>(kWireLimits), protocolFactory,
+                 std::make_shared<rpc::WireCheckingProtocolFactory>(kWireLimits,
+                                                                    admitInto(budget, limits.request)),
+                 protocolFactory,
                  connectionThreads) {
     threaded.setServerEventHandler(listenSignal);
   }
 
+  RequestBudget budget;  // first: every connection uses it
   std::shared_ptr<TBinaryProtocolFactoryT<TTransport>> protocolFactory;  // replies; requests go through the check
   std::shared_ptr<vesksRpcHandler> handler;
   std::shared_ptr<TProcessor> processor;
@@ -133,8 +166,9 @@ struct RpcServerThread::Server {
   ThreadedServer threaded;
 };
 
-RpcServerThread::RpcServerThread(const std::string& socketName, SessionInterface& session, ConnectionLimits limits)
-    : server_(std::make_unique<Server>(socketName, session, limits)) {
+RpcServerThread::RpcServerThread(const std::string& socketName, SessionInterface& session, ConnectionLimits limits,
+                                 RequestBudgetLimits budget)
+    : server_(std::make_unique<Server>(socketName, session, limits, budget)) {
   std::future<void> listening = server_->listenSignal->listening();
   serving_ = std::thread(&RpcServerThread::run, this);
   try {
@@ -149,6 +183,7 @@ RpcServerThread::~RpcServerThread() { stop(); }
 
 void RpcServerThread::stop() {
   if (!serving_.joinable()) return;
+  server_->budget.close();
   server_->threaded.stop();
   serving_.join();
   server_->connectionThreads->waitUntilAllEnded();

@@ -2,13 +2,15 @@
 // one thread per connection, accepting on a thread of its own. Construction
 // returns once the server listens, or throws why it could not (a name taken
 // by another server, ...), leaving nothing running. Every connection is
-// bounded in time (BoundedServerSocket) and its bytes are checked before
-// Thrift reads them, so no client can hold or break another's call. stop
+// bounded in time (BoundedServerSocket), its bytes are checked before Thrift
+// reads them, and its large strings wait for room in one budget of the whole
+// server, so no client can hold or break another's call. stop
 // (and the destructor) ends serving once the calls in progress have been
 // answered.
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <thread>
@@ -23,11 +25,23 @@ class SessionInterface;
 inline constexpr ConnectionLimits kServiceConnectionLimits{
     std::chrono::seconds(30), std::chrono::seconds(10), std::chrono::seconds(10)};
 
+// The bytes of request strings all connections may hold at once while they
+// are received and handled (RequestBudget); strings up to `freeBytes` are
+// not counted.
+struct RequestBudgetLimits {
+  size_t capacityBytes;
+  size_t freeBytes;
+};
+// Eight of the largest strings at once (1 MiB each), parsed at about 40
+// times their size, stay far below what a host gives a daemon.
+inline constexpr RequestBudgetLimits kServiceRequestBudget{8 * 1024 * 1024, 64 * 1024};
+
 class RpcServerThread {
  public:
   // Serves `session`, which must outlive this object, on `socketName`.
   RpcServerThread(const std::string& socketName, SessionInterface& session,
-                  ConnectionLimits limits = kServiceConnectionLimits);
+                  ConnectionLimits limits = kServiceConnectionLimits,
+                  RequestBudgetLimits budget = kServiceRequestBudget);
   RpcServerThread(const RpcServerThread&) = delete;
   RpcServerThread& operator=(const RpcServerThread&) = delete;
   ~RpcServerThread();

@@ -35,9 +35,11 @@ using testing::FakeSession;
 using testing::RawConnection;
 using testing::stringReply;
 using testing::WireBytes;
+using Clock = std::chrono::steady_clock;
 
 const std::string kName("\0vesksRpc\0", 10);
 const std::string kNoArguments = WireBytes().stop();
+constexpr int32_t kWireStringBytes = 1024 * 1024;  // the server's limit
 constexpr int32_t kUnknownMethod = 1;
 constexpr int32_t kUnknown = 0;
 
@@ -47,6 +49,16 @@ std::string infoCall(int32_t sequenceId = 0, testing::MessageType type = testing
 
 std::string infoReply(int32_t sequenceId = 0) {
   return stringReply("getTimescaleInfo", sequenceId, "getTimescaleInfo result");
+}
+
+// User and system time of all this process's threads.
+std::chrono::microseconds processCpuTime() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const auto micros = [](const timeval& t) {
+    return std::chrono::seconds(t.tv_sec) + std::chrono::microseconds(t.tv_usec);
+  };
+  return micros(usage.ru_utime) + micros(usage.ru_stime);
 }
 
 // Sends one frame on a new connection and reads an answer of `answer`'s size.
@@ -143,21 +155,27 @@ TEST_F(RpcServerThreadTest, AnyOtherFailureEndsThatConnectionOnly) {
 }
 
 // Without limits one frame makes the daemon allocate what its length says,
-// then wait for that many bytes.
-TEST_F(RpcServerThreadTest, OversizedLengthsAreRefusedAndTheServerServesOtherConnections) {
+// then wait for that many bytes. Each is refused at once: a limit set too high
+// would leave the frame waiting for bytes that never come, to the request's
+// time limit.
+TEST_F(RpcServerThreadTest, OversizedLengthsAreRefusedAtOnceAndTheServerServesOtherConnections) {
   const std::vector<std::string> frames = {
       callFrame("getTimescaleInfo", 0, WireBytes().field(testing::kString, 1).i32(0x7fffffff)),
-      callFrame("syncDomain_stop", 0, WireBytes().field(testing::kString, 1).i32(16 * 1024 * 1024 + 1)),
+      callFrame("syncDomain_stop", 0, WireBytes().field(testing::kString, 1).i32(kWireStringBytes + 1)),
+      // Sent whole: an unknown name would come back whole in the answer.
+      callFrame(std::string(kWireStringBytes, 'm'), 0, kNoArguments),
       // An unversioned header: its first word is the length of the name.
       WireBytes().i32(0x7fffffff),
       callFrame("getTimescaleInfo", 0, WireBytes().field(testing::kStruct, 5).field(testing::kString, 1).i32(0x7ffffff0)),
   };
   RawConnection waiting(kName);  // open throughout, served afterwards
   for (const std::string& frame : frames) {
+    const Clock::time_point start = Clock::now();
     RawConnection connection(kName);
     ASSERT_TRUE(connection.connected());
     connection.send(frame);
-    EXPECT_TRUE(connection.endsWithoutAnswer());
+    EXPECT_TRUE(connection.endsWithoutAnswerLeavingUnread()) << frame.size();
+    EXPECT_LT(Clock::now() - start, kServiceConnectionLimits.request / 2) << frame.size();
   }
   waiting.send(infoCall(1));
   EXPECT_EQ(waiting.receive(infoReply(1).size()), infoReply(1));
@@ -281,7 +299,11 @@ TEST_F(RpcServerThreadTest, AcceptingGoesOnOnceADescriptorIsFreeAgain) {
   address.sun_family = AF_UNIX;
   std::memcpy(address.sun_path, kName.data(), kName.size());
   EXPECT_EQ(connect(waiting, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // accept fails meanwhile
+  constexpr std::chrono::milliseconds kExhausted(200);
+  const std::chrono::microseconds cpuBefore = processCpuTime();
+  std::this_thread::sleep_for(kExhausted);  // accept fails meanwhile
+  // Between its failures accepting rests: a loop that spins burns the whole time.
+  EXPECT_LT(processCpuTime() - cpuBefore, kExhausted / 4);
 
   setrlimit(RLIMIT_NOFILE, &own);
   for (const int fd : fillers) close(fd);
@@ -289,13 +311,28 @@ TEST_F(RpcServerThreadTest, AcceptingGoesOnOnceADescriptorIsFreeAgain) {
   close(waiting);
 }
 
-constexpr ConnectionLimits kShortLimits{std::chrono::milliseconds(300), std::chrono::milliseconds(300),
+// Three limits far apart, so that a phase run on another's limit, or on none,
+// fails a test whose client stays well inside one limit and beyond another.
+constexpr ConnectionLimits kPhaseLimits{std::chrono::milliseconds(1600), std::chrono::milliseconds(800),
                                         std::chrono::milliseconds(300)};
+constexpr std::chrono::milliseconds kPastReplyWithinRequest = (kPhaseLimits.reply + kPhaseLimits.request) / 2;
+constexpr std::chrono::milliseconds kPastRequestWithinIdle = (kPhaseLimits.request + kPhaseLimits.idle) / 2;
 
 class BoundedConnectionTest : public ::testing::Test {
  protected:
+  // The first call fails with a detail far larger than the socket's buffers.
+  void failFirstCallWithLargeDetail() {
+    session.outcome = [this](qzerr_Status* status) {
+      if (!firstCall.exchange(false)) return;
+      qzerr_setCode(status, -1);
+      qzerr_resetJson(status, largeDetail.c_str());
+    };
+  }
+
+  const std::string largeDetail = std::string(8 * 1024 * 1024, 'd');
+  std::atomic<bool> firstCall{true};
   FakeSession session;
-  RpcServerThread server{kName, session, kShortLimits};
+  RpcServerThread server{kName, session, kPhaseLimits};
 };
 
 TEST_F(BoundedConnectionTest, AConnectionIdleAfterConnectOrAfterAReplyIsClosed) {
@@ -307,35 +344,171 @@ TEST_F(BoundedConnectionTest, AConnectionIdleAfterConnectOrAfterAReplyIsClosed) 
   EXPECT_TRUE(served.endsWithoutAnswer());
 }
 
-// Each byte comes well within the idle time; the request as a whole does not.
-TEST_F(BoundedConnectionTest, ARequestTrickledAByteAtATimeIsCutOff) {
+// Neither the handling of a call nor the rest after its reply counts towards
+// a request's limit.
+TEST_F(BoundedConnectionTest, ACallHandledPastTheRequestLimitIsAnsweredAndItsConnectionMayRestBeforeTheNext) {
+  session.outcome = [this](qzerr_Status*) {
+    if (firstCall.exchange(false)) std::this_thread::sleep_for(kPastRequestWithinIdle);
+  };
+  RawConnection connection(kName);
+  connection.send(infoCall(1));
+  EXPECT_EQ(connection.receive(infoReply(1).size()), infoReply(1));
+  std::this_thread::sleep_for(kPastRequestWithinIdle);
+  connection.send(infoCall(2));
+  EXPECT_EQ(connection.receive(infoReply(2).size()), infoReply(2));
+}
+
+// A request sent in pieces `gap` apart, each gap within the idle limit.
+struct Pacing {
+  const char* what;
+  size_t pieceBytes;
+  std::chrono::milliseconds gap;
+  bool served;  // whole within the request limit
+};
+
+class PacedRequest : public BoundedConnectionTest, public ::testing::WithParamInterface<Pacing> {};
+
+TEST_P(PacedRequest, IsServedOnlyWhenWholeWithinTheRequestLimit) {
+  const Pacing& pacing = GetParam();
   const std::string padded =
       callFrame("getTimescaleInfo", 0, WireBytes().field(testing::kString, 9).string(std::string(100, 'x')).stop());
-  RawConnection trickle(kName);
-  for (const char byte : padded) {
-    if (!trickle.send(std::string(1, byte))) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  RawConnection connection(kName);
+  for (size_t at = 0; at < padded.size(); at += pacing.pieceBytes) {
+    if (at > 0) std::this_thread::sleep_for(pacing.gap);
+    if (!connection.send(padded.substr(at, pacing.pieceBytes))) break;
   }
-  EXPECT_TRUE(trickle.endsWithoutAnswer());
-  EXPECT_TRUE(session.calls().empty());
+  EXPECT_EQ(connection.receive(infoReply().size()), pacing.served ? infoReply() : "");
+  EXPECT_EQ(session.calls().size(), pacing.served ? 1u : 0u);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Pieces, PacedRequest,
+    ::testing::Values(Pacing{"ByteByByte", 1, std::chrono::milliseconds(20), false},
+                      Pacing{"InTwoPastTheRequestLimit", 100, kPastRequestWithinIdle, false},
+                      Pacing{"InTwoWithinTheRequestLimit", 100, kPastReplyWithinRequest, true}),
+    [](const ::testing::TestParamInfo<Pacing>& info) { return std::string(info.param.what); });
 
 // The reply is far larger than the socket's buffers, so its writing waits on
 // a client that never reads; that client is dropped, the others served.
 TEST_F(BoundedConnectionTest, AClientThatTakesNoReplyLosesItAndOthersAreServed) {
-  const std::string detail(8 * 1024 * 1024, 'd');
-  std::atomic<bool> first{true};
-  session.outcome = [&](qzerr_Status* status) {
-    if (!first.exchange(false)) return;
-    qzerr_setCode(status, -1);
-    qzerr_resetJson(status, detail.c_str());
-  };
+  failFirstCallWithLargeDetail();
   RawConnection stalled(kName);
   stalled.send(infoCall());
   while (session.calls().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   EXPECT_EQ(exchange(infoCall(1), infoReply(1)), infoReply(1));
   EXPECT_TRUE(stalled.closedByServer());
-  EXPECT_LT(stalled.receive(detail.size()).size(), detail.size());
+  EXPECT_LT(stalled.receive(largeDetail.size()).size(), largeDetail.size());
+}
+
+// Room in the socket comes often, but the whole reply would take seconds: it
+// is cut once the reply limit has passed, not when the client stops reading.
+TEST_F(BoundedConnectionTest, AClientTakingItsReplySlowlyLosesItOnceTheReplyLimitHasPassed) {
+  constexpr size_t kPieceBytes = 32 * 1024;
+  constexpr std::chrono::milliseconds kPause(20);
+  constexpr std::chrono::milliseconds kLateness(600);  // reply + this < idle: a reply on idle's limit fails
+  failFirstCallWithLargeDetail();
+  RawConnection slow(kName);
+  slow.send(infoCall());
+  size_t received = slow.receive(kPieceBytes).size();
+  const Clock::time_point cutBy = Clock::now() + kPhaseLimits.reply + kLateness;
+  bool cut = false;
+  while (!cut && Clock::now() < cutBy) {
+    std::this_thread::sleep_for(kPause);
+    const size_t got = slow.receive(kPieceBytes).size();
+    received += got;
+    cut = got < kPieceBytes;
+  }
+  EXPECT_TRUE(cut);
+  EXPECT_LT(received, largeDetail.size());
+}
+
+// ---- The budget of large request strings
+
+// Sizes apart from each other: two large strings do not fit at once, and a
+// small one would not fit beside a large one if it were counted.
+constexpr RequestBudgetLimits kSmallBudget{3000, 500};
+constexpr size_t kLargeString = 2800;
+constexpr size_t kSmallString = 400;
+constexpr ConnectionLimits kBudgetTestLimits{std::chrono::seconds(20), std::chrono::seconds(2),
+                                             std::chrono::seconds(5)};
+
+std::string createCall(size_t documentBytes, int32_t sequenceId) {
+  return callFrame("syncDomain_create", sequenceId,
+                   WireBytes().field(testing::kString, 1).string(std::string(documentBytes, 'x')).stop());
+}
+
+std::string createReply(int32_t sequenceId) {
+  return WireBytes().message(testing::kReply, "syncDomain_create", sequenceId).stop();
+}
+
+// The first call is held in its handler, with its string's room, until
+// `release` is set.
+class RequestBudgetTest : public ::testing::Test {
+ protected:
+  RequestBudgetTest() {
+    session.outcome = [this](qzerr_Status*) {
+      if (firstCall.exchange(false)) releasedFirst.wait();
+    };
+  }
+  void holdTheFirstCall(RawConnection& connection) {
+    connection.send(createCall(kLargeString, 1));
+    while (session.calls().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  size_t callsSoFar() const { return session.calls().size(); }
+
+  std::atomic<bool> firstCall{true};
+  std::promise<void> release;
+  std::shared_future<void> releasedFirst = release.get_future().share();
+  FakeSession session;
+  RpcServerThread server{kName, session, kBudgetTestLimits, kSmallBudget};
+};
+
+TEST_F(RequestBudgetTest, ALargeStringWaitsForRoomWhileASmallOneIsServedAtOnce) {
+  RawConnection holder(kName);
+  holdTheFirstCall(holder);
+  RawConnection waiting(kName);
+  waiting.send(createCall(kLargeString, 2));
+
+  EXPECT_EQ(exchange(createCall(kSmallString, 3), createReply(3)), createReply(3));
+  EXPECT_EQ(callsSoFar(), 2u) << "the second large call ran before there was room";
+  release.set_value();
+  EXPECT_EQ(holder.receive(createReply(1).size()), createReply(1));
+  EXPECT_EQ(waiting.receive(createReply(2).size()), createReply(2));
+}
+
+TEST_F(RequestBudgetTest, ALargeStringWithoutRoomWithinItsRequestTimeEndsItsConnection) {
+  RawConnection holder(kName);
+  holdTheFirstCall(holder);
+  RawConnection waiting(kName);
+  const Clock::time_point start = Clock::now();
+  waiting.send(createCall(kLargeString, 2));
+
+  EXPECT_TRUE(waiting.endsWithoutAnswerLeavingUnread());
+  EXPECT_LT(Clock::now() - start, kBudgetTestLimits.request * 3);
+  release.set_value();
+  EXPECT_EQ(holder.receive(createReply(1).size()), createReply(1));
+  EXPECT_EQ(callsSoFar(), 1u);
+}
+
+// A stop ends a wait for room at once, though the call that holds the room
+// is still being handled.
+TEST_F(RequestBudgetTest, AStopEndsAWaitForRoomAtOnce) {
+  constexpr std::chrono::milliseconds kHandledAfterTheStop(1000);
+  RawConnection holder(kName);
+  holdTheFirstCall(holder);
+  RawConnection waiting(kName);
+  waiting.send(createCall(kLargeString, 2));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  std::thread stopper([this] { server.stop(); });
+  const Clock::time_point start = Clock::now();
+  while (testing::listens(kName)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+
+  EXPECT_TRUE(waiting.endsWithoutAnswerLeavingUnread());
+  EXPECT_LT(Clock::now() - start, kHandledAfterTheStop / 2);
+  std::this_thread::sleep_for(kHandledAfterTheStop);
+  release.set_value();
+  stopper.join();
+  EXPECT_EQ(callsSoFar(), 1u);
 }
 
 }  // namespace

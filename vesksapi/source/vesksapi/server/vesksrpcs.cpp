@@ -1,7 +1,7 @@
 // The daemon's start and stop of the service: the one session, and the server
 // that serves it on the local socket, both held by the library's process-wide
-// owners. Start returns once the server listens; stop ends the server, after
-// the calls in progress, and then the session.
+// owners. Start returns once the server listens; stop ends the session's long
+// waits, then the server, after the calls in progress, and then the session.
 #include "vesksapi/vesksapi.h"
 
 #include <memory>
@@ -26,7 +26,10 @@ void startServer() {
   server = std::make_unique<vesksapi::RpcServerThread>(serverSocketName(), *session);
 }
 
+// The session is told first, so that no call in progress waits long and the
+// server's stop, which waits for them, ends within seconds.
 void stopServer() noexcept {
+  if (auto* session = dynamic_cast<vesksapi::Session*>(serverSession().get())) session->beginShutdown();
   serverThread().reset();
   serverSession().reset();
 }

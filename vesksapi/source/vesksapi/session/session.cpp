@@ -168,10 +168,25 @@ Session::Session()
 
 Session::~Session() = default;
 
+void Session::beginShutdown() noexcept {
+  shuttingDown_.store(true);
+  threadPool_.announceStop();
+}
+
+// Once the session is shutting down no operation begins, so the calls queued
+// for the lock do not hold up a stop.
+std::unique_lock<std::mutex> Session::lockForOperation() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (shuttingDown_.load()) {
+    QZERR_ERROR(qzerr::kResourceRemoved).channel(kChannel, "The service is stopping.").raise();
+  }
+  return lock;
+}
+
 template <typename Result, typename Operation>
 Result Session::locked(qzerr_Status* status, Result failed, Operation operation) {
   return reported(status, failed, [&] {
-    std::lock_guard<std::mutex> lock(mutex_);
+    const std::unique_lock<std::mutex> lock = lockForOperation();
     return operation();
   });
 }
@@ -179,7 +194,7 @@ Result Session::locked(qzerr_Status* status, Result failed, Operation operation)
 template <typename Operation>
 void Session::locked(qzerr_Status* status, Operation operation) {
   reported(status, [&] {
-    std::lock_guard<std::mutex> lock(mutex_);
+    const std::unique_lock<std::mutex> lock = lockForOperation();
     operation();
   });
 }
@@ -292,7 +307,7 @@ void Session::syncDomain_create(const std::string& syncDomainParamsJson, qzerr_S
 
 Session::SyncDomainPointer Session::createSyncDomain(const std::string& uri, const std::string& timescaleUri,
                                                      uint32_t maxOffset_ns, uint32_t minSyncDuration_ms) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  const std::unique_lock<std::mutex> lock = lockForOperation();
   if (syncDomains_.count(uri) != 0) {
     QZERR_ERROR(qzerr::kObjectNameCollision).channel(kChannel).add("syncDomainUri", uri).raise();
   }
@@ -451,7 +466,7 @@ void Session::timestampCorrelator_create(const std::string& timestampCorrelatorP
     CorrelatorParams params;
     parseCorrelatorParamsJson(timestampCorrelatorParamsJson, params);
     const std::string key = makeCorrelatorKey(params.timescaleUri1, params.timescaleUri2);
-    std::lock_guard<std::mutex> lock(mutex_);
+    const std::unique_lock<std::mutex> lock = lockForOperation();
     const std::string pairKey = pairKeyOf(params.timescaleUri1, params.timescaleUri2);
     if (!hasRunningCorrelatorForPair(pairKey)) correlationCaches_.erase(pairKey);
     correlationCacheLimit_ = std::max(correlationCacheLimit_, params.maxCacheSize);

@@ -8,6 +8,7 @@
 // always registered.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -61,6 +62,12 @@ class Session : public SessionInterface {
   void getSyncDomainInfo(std::string& info, qzerr_Status* status) override;
   void getTimestampCorrelatorInfo(std::string& info, qzerr_Status* status) override;
 
+  // For the daemon's stop: the waits of the operations in progress end as
+  // their time-outs would (a sync domain's start answers -52007), and every
+  // operation that begins later fails with -52020, so create-and-add takes no
+  // further step. Callable from any thread, once the server stops serving.
+  void beginShutdown() noexcept;
+
   // The greater URI, "-", the lesser: one key (and correlator URI) for both orders.
   static std::string makeCorrelatorKey(const std::string& uri1, const std::string& uri2);
 
@@ -69,6 +76,7 @@ class Session : public SessionInterface {
   using DevicePointer = std::shared_ptr<vesklib::wrapper::SyncableDeviceInterface>;
   using SyncDomainPointer = std::shared_ptr<vesklib::wrapper::SyncDomainInterface>;
 
+  std::unique_lock<std::mutex> lockForOperation();
   template <typename Result, typename Operation>
   Result locked(qzerr_Status* status, Result failed, Operation operation);
   template <typename Operation>
@@ -95,6 +103,7 @@ class Session : public SessionInterface {
 
   // Declared so that they are released in the reverse order (pool first).
   std::mutex mutex_;
+  std::atomic<bool> shuttingDown_{false};
   uint32_t correlationCacheLimit_ = 100;  // only ever raised
   std::unordered_map<std::string, CorrelationResultCache> correlationCaches_;  // by orderedPairKey
   std::shared_ptr<vesklib::wrapper::ResourceLoaderInterface> resourceLoader_;

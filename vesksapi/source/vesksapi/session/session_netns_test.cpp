@@ -377,6 +377,30 @@ TEST_F(SessionOnTargets, AnOperationWithoutResultWaitsForTheStartInProgress) {
   }
 }
 
+// The daemon's stop: a start that would wait for ever answers as its time-out
+// would, and the call queued behind it, like any later one, does not begin.
+TEST_F(SessionOnTargets, ShutdownEndsAStartWaitingForEverAndRefusesLaterOperations) {
+  const TargetSim target(targetConfig({kGmDashed}), "127.0.0.2");
+  load("127.0.0.2");
+  ASSERT_EQ(createDomain("/sd/never", kGmDashedA).code, 0);
+  ASSERT_EQ(add("/sd/never", kDeviceA).code, 0);
+  target.updateDevice(kTimekeeper + 1, R"({"isCoherent":false})");
+  auto starting = std::async(std::launch::async, [&] {
+    return outcomeOf([&](qzerr_Status* s) { EXPECT_FALSE(session_.syncDomain_start("/sd/never", UINT32_MAX, s)); });
+  });
+  while (timekeeperRequests(target, "GET") < 2) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  auto queued = std::async(std::launch::async, [&] { return deleteDomain("/sd/never"); });
+
+  session_.beginShutdown();
+
+  const Outcome started = starting.get();
+  EXPECT_EQ(started.code, -52007) << started.detail;
+  const Outcome refused = queued.get();
+  EXPECT_EQ(refused.code, -52020);
+  EXPECT_EQ(lastChannel(refused.detail, "qzsyncdomain_debug"), R"({"message":"The service is stopping."})");
+  EXPECT_EQ(outcomeOf([&](qzerr_Status* s) { session_.syncDomain_stop("/sd/never", s); }).code, -52020);
+}
+
 // ---- Create-and-add-devices
 
 TEST_F(SessionOnTargets, CreateAndAddSharesAGrandmasterSpelledTwoWays) {

@@ -5,6 +5,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 namespace vesksapi::testing {
@@ -65,6 +66,18 @@ std::string RawConnection::receive(size_t size) {
 bool RawConnection::endsWithoutAnswer() {
   char byte;
   return recv(fd_, &byte, 1, 0) == 0;
+}
+
+bool RawConnection::endsWithoutAnswerLeavingUnread() {
+  char byte;
+  const ssize_t got = recv(fd_, &byte, 1, 0);
+  if (got < 0 && errno == ECONNRESET) return endsWithoutAnswer();
+  return got == 0;
+}
+
+bool RawConnection::serverHasClosed() {
+  pollfd waiting{fd_, POLLRDHUP, 0};
+  return poll(&waiting, 1, 0) == 1 && (waiting.revents & POLLRDHUP) != 0;
 }
 
 bool RawConnection::closedByServer() {

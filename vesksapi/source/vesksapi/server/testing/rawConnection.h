@@ -24,9 +24,15 @@ class RawConnection {
   std::string receive(size_t size);
   // Whether the server closes the connection without sending anything more.
   bool endsWithoutAnswer();
+  // The same, for a server that may close leaving unread some of what was
+  // sent: the kernel then reports a reset before the end.
+  bool endsWithoutAnswerLeavingUnread();
   // Whether the server closes its end within the guard time, leaving unread
   // what it sent before.
   bool closedByServer();
+  // Whether the server has closed its end by now (what it sent before may
+  // still wait to be read).
+  bool serverHasClosed();
 
  private:
   int fd_;

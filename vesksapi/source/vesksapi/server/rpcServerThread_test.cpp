@@ -245,6 +245,25 @@ TEST_F(RpcServerThreadTest, StopClosesIdleConnectionsAndWaitsForTheCallInProgres
   EXPECT_TRUE(busy.endsWithoutAnswer());
 }
 
+// A client that takes no reply would hold the stop for the whole reply time
+// (10 s here); a stop leaves the reply half a second.
+TEST_F(RpcServerThreadTest, AStopLeavesAReplyBeingWrittenOnlyAShortGrace) {
+  const std::string detail(8 * 1024 * 1024, 'd');
+  session.outcome = [&](qzerr_Status* status) {
+    qzerr_setCode(status, -1);
+    qzerr_resetJson(status, detail.c_str());
+  };
+  RawConnection stalled(kName);
+  stalled.send(infoCall());
+  while (session.calls().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the reply fills the socket
+
+  const Clock::time_point start = Clock::now();
+  server->stop();
+  EXPECT_LT(Clock::now() - start, kServiceConnectionLimits.reply / 4);
+  EXPECT_TRUE(stalled.closedByServer());
+}
+
 // Type bytes that are no Thrift message or value type would be stored in
 // Thrift's enums as they came; they end that connection before.
 TEST_F(RpcServerThreadTest, UnknownTypeBytesEndThatConnectionOnly) {

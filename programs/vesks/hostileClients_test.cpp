@@ -399,15 +399,42 @@ UnderWay aLongCreateAndAdd() {
   return underWay;
 }
 
+// The correlation waits for samples that come every 2 s, for weeks if need be.
+UnderWay aCorrelationWaitingForSamples() {
+  UnderWay underWay;
+  underWay.targets.push_back(targetOn("127.0.0.2", R"(,"timestampDaemon":{"delayMs":2000})"));
+  TestStatus status;
+  vesksapi_loadResources("networkDeviceParams", kTargetParams, status);
+  const std::string timescale = std::string("127.0.0.2") + vesktest::kTargetTimescalePath;
+  vesksapi_timestampCorrelator_create("linearCorrelatorParams",
+                                      (R"({"timescaleUri1":"/localhost/vesks/timescales/system","timescaleUri2":")" +
+                                       timescale +
+                                       R"(","samplingIntervalMs":5,"maxSampleSize":50,)"
+                                       R"("maxWaitForFirstCorrelate_ms":4000000000})")
+                                          .c_str(),
+                                      status);
+  EXPECT_EQ(status.code(), 0) << status.json();
+  underWay.outcome = calledElsewhere([timescale](qzerr_Status* s) {
+    const vesklib_Timestamp question{1, 0, 0, false};
+    vesklib_Timestamp answer{};
+    vesksapi_timestampCorrelator_correlate("/localhost/vesks/timescales/system", timescale.c_str(), &question,
+                                           &answer, s);
+  });
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  return underWay;
+}
+
 const struct StopCase {
   const char* name;
   UnderWay (*begin)();
-  // What the caller ends with; a reader's bytes are only shown.
+  // What the caller ends with, where it is one outcome.
   std::optional<int64_t> outcome;
 } kStopCases[] = {
     {"a client taking its reply slowly", aSlowReader, std::nullopt},
     {"a start with timeout_s -1", aStartWithoutEnd, -52007},
     {"a create-and-add over many slow hosts", aLongCreateAndAdd, -52020},
+    // Answered from the samples it has, or without enough of them.
+    {"a correlation waiting for its first samples", aCorrelationWaitingForSamples, std::nullopt},
 };
 
 TEST(HostileClients, AStopEndsTheDaemonWithinSecondsWhateverIsUnderWay) {

@@ -106,6 +106,10 @@ std::vector<std::string> urisUnderRoots(const std::vector<std::string>& roots, c
   return uris;
 }
 
+[[noreturn]] void raiseStopping() {
+  QZERR_ERROR(qzerr::kResourceRemoved).channel(kChannel, "The service is stopping.").raise();
+}
+
 [[noreturn]] void raiseBusy(const std::string& message, const std::string& uri) {
   QZERR_ERROR(qzerr::kResourceBusy).channel(kChannel).add(message.c_str(), uri).raise();
 }
@@ -171,15 +175,41 @@ Session::~Session() = default;
 void Session::beginShutdown() noexcept {
   shuttingDown_.store(true);
   threadPool_.announceStop();
+  std::lock_guard<std::mutex> lock(correlatingMutex_);
+  if (correlating_ == nullptr) return;
+  try {
+    correlating_->stop();
+  } catch (...) {
+    // Its sampling has ended all the same; the session goes next.
+  }
+}
+
+// The correlation in progress (the lock admits one at a time) is known to
+// beginShutdown, which stops its correlator: a wait for the first samples
+// then ends with the correlator's own answer.
+void Session::correlateUntilShutdown(vesklib::wrapper::TimestampCorrelatorInterface& correlator,
+                                     const vesklib_Timestamp* question, TimescaleInterface& source,
+                                     vesklib_Timestamp* answer) {
+  {
+    std::lock_guard<std::mutex> lock(correlatingMutex_);
+    if (shuttingDown_.load()) raiseStopping();
+    correlating_ = &correlator;
+  }
+  struct Forget {
+    Session& session;
+    ~Forget() {
+      std::lock_guard<std::mutex> lock(session.correlatingMutex_);
+      session.correlating_ = nullptr;
+    }
+  } forget{*this};
+  correlator.correlate(question, source, answer);
 }
 
 // Once the session is shutting down no operation begins, so the calls queued
 // for the lock do not hold up a stop.
 std::unique_lock<std::mutex> Session::lockForOperation() {
   std::unique_lock<std::mutex> lock(mutex_);
-  if (shuttingDown_.load()) {
-    QZERR_ERROR(qzerr::kResourceRemoved).channel(kChannel, "The service is stopping.").raise();
-  }
+  if (shuttingDown_.load()) raiseStopping();
   return lock;
 }
 
@@ -548,7 +578,7 @@ void Session::timestampCorrelator_correlate(const std::string& sourceTimescaleUr
     }
     cache.evictOldestWhenFull(correlationCacheLimit_);
     vesklib_Timestamp answer{};
-    entry.correlator->correlate(timestampInSourceTimescale, source, &answer);
+    correlateUntilShutdown(*entry.correlator, timestampInSourceTimescale, source, &answer);
     // Only answers given while both timekeepers held coherency are kept.
     if (entry.isStillCoherent()) cache.insert(CorrelationRecord{sourceName, question, otherName, answer});
     *correlatedTimestamp = answer;

@@ -63,9 +63,11 @@ class Session : public SessionInterface {
   void getTimestampCorrelatorInfo(std::string& info, qzerr_Status* status) override;
 
   // For the daemon's stop: the waits of the operations in progress end as
-  // their time-outs would (a sync domain's start answers -52007), and every
-  // operation that begins later fails with -52020, so create-and-add takes no
-  // further step. Callable from any thread, once the server stops serving.
+  // their time-outs would (a sync domain's start answers -52007; a
+  // correlation waiting for its correlator's first samples is answered from
+  // what it has, its correlator stopped), and every operation that begins
+  // later fails with -52020, so create-and-add takes no further step.
+  // Callable from any thread, once the server stops serving.
   void beginShutdown() noexcept;
 
   // The greater URI, "-", the lesser: one key (and correlator URI) for both orders.
@@ -88,6 +90,9 @@ class Session : public SessionInterface {
   bool isTimescaleInUse(const std::string& timescaleUri);
   DevicePointer findTimekeeperDevice(const std::string& timescaleUri);
   bool hasRunningCorrelatorForPair(const std::string& pairKey);
+  void correlateUntilShutdown(vesklib::wrapper::TimestampCorrelatorInterface& correlator,
+                              const vesklib_Timestamp* question, vesklib::wrapper::TimescaleInterface& source,
+                              vesklib_Timestamp* answer);
 
   // Steps of create-and-add-devices, each taking the lock for its own run.
   std::string createAndAddDevices(const std::string& syncDomainParamsJson);
@@ -104,6 +109,8 @@ class Session : public SessionInterface {
   // Declared so that they are released in the reverse order (pool first).
   std::mutex mutex_;
   std::atomic<bool> shuttingDown_{false};
+  std::mutex correlatingMutex_;  // guards correlating_ alone
+  vesklib::wrapper::TimestampCorrelatorInterface* correlating_ = nullptr;
   uint32_t correlationCacheLimit_ = 100;  // only ever raised
   std::unordered_map<std::string, CorrelationResultCache> correlationCaches_;  // by orderedPairKey
   std::shared_ptr<vesklib::wrapper::ResourceLoaderInterface> resourceLoader_;

@@ -401,6 +401,35 @@ TEST_F(SessionOnTargets, ShutdownEndsAStartWaitingForEverAndRefusesLaterOperatio
   EXPECT_EQ(outcomeOf([&](qzerr_Status* s) { session_.syncDomain_stop("/sd/never", s); }).code, -52020);
 }
 
+// A correlation waiting for samples that come every 2 s, with a wait of
+// weeks allowed, ends once the shutdown has stopped its correlator.
+TEST_F(SessionOnTargets, ShutdownEndsACorrelationWaitingForItsFirstSamples) {
+  const TargetSim target(targetConfig({kGmDashed}, R"(,"timestampDaemon":{"delayMs":2000})"), "127.0.0.2");
+  load("127.0.0.2");
+  ASSERT_EQ(createCorrelator(R"({"version":1,"type":"linearCorrelatorParams","params":{"timescaleUri1":")" +
+                             std::string(kSystem) + R"(","timescaleUri2":")" + kGmDashedA +
+                             R"(","samplingIntervalMs":5,"maxSampleSize":50,"maxWaitForFirstCorrelate_ms":)"
+                             R"(4000000000}})")
+                .code,
+            0);
+  std::promise<void> asking;
+  auto correlating = std::async(std::launch::async, [&] {
+    const vesklib_Timestamp in = timestampOf(hostNanos());
+    vesklib_Timestamp out{};
+    asking.set_value();
+    return outcomeOf(
+        [&](qzerr_Status* s) { session_.timestampCorrelator_correlate(kSystem, kGmDashedA, &in, &out, s); });
+  });
+  asking.get_future().wait();
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+
+  session_.beginShutdown();
+
+  ASSERT_EQ(correlating.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+  const Outcome answered = correlating.get();
+  EXPECT_TRUE(answered.code == 0 || answered.code == -52010) << answered.detail;
+}
+
 // ---- Create-and-add-devices
 
 TEST_F(SessionOnTargets, CreateAndAddSharesAGrandmasterSpelledTwoWays) {

@@ -53,6 +53,8 @@ constexpr int kSlowClients = 64;
 constexpr size_t kLongDocumentBytes = 1000 * 1000;
 constexpr int kListedDevices = 200000;
 constexpr char kTargetParams[] = R"({"remoteHost":"127.0.0.2"})";
+const std::string kTargetTimescale = std::string("127.0.0.2") + vesktest::kTargetTimescalePath;
+const std::string kTargetDevice = std::string("127.0.0.2") + vesktest::kTargetDevicePath;
 // The daemon's time for taking a reply, and a reply far beyond what a slow
 // reader takes in that time and the socket's buffers hold.
 constexpr auto kReplyTime = std::chrono::seconds(10);
@@ -108,6 +110,18 @@ std::string paddedDeviceDescription(size_t padBytes) {
 // In milliseconds, so that a failure shows the time.
 int64_t millisecondsOf(std::chrono::steady_clock::duration duration) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(duration).count();
+}
+
+// A target on 127.0.0.2 with extraMembers, its device patched (unless
+// devicePatch is empty), loaded into the daemon.
+std::unique_ptr<vesktest::TargetSim> loadedTarget(const std::string& extraMembers = "",
+                                                  const std::string& devicePatch = "") {
+  auto target = std::make_unique<vesktest::TargetSim>(vesktest::oneDeviceTarget(extraMembers));
+  if (!devicePatch.empty()) target->updateDevice(vesktest::kTargetDevicePath + 1, devicePatch);
+  TestStatus status;
+  vesksapi_loadResources("networkDeviceParams", kTargetParams, status);
+  EXPECT_EQ(status.code(), 0) << status.json();
+  return target;
 }
 
 struct Drained {
@@ -184,15 +198,12 @@ const Misuse kMisuses[] = {
      [](Held&) { expectEachFrameEndsItsConnection({callFrame(std::string(1024 * 1024, 'm'), 0, kStop)}); }},
     {"a client that takes its reply slowly",
      [](Held&) {
-       const vesktest::TargetSim target(vesktest::oneDeviceTarget());
-       target.updateDevice(vesktest::kTargetDevicePath + 1, paddedDeviceDescription(kPaddedDescriptionBytes));
-       TestStatus status;
-       vesksapi_loadResources("networkDeviceParams", kTargetParams, status);
-       ASSERT_EQ(status.code(), 0) << status.json();
+       const auto target = loadedTarget("", paddedDeviceDescription(kPaddedDescriptionBytes));
        RawConnection slow(vesktest::kServiceSocketName);
        const Drained drained = drainSlowly(slow);
        EXPECT_LT(drained.bytes, kPaddedDescriptionBytes);
        EXPECT_LT(millisecondsOf(drained.took), millisecondsOf(kReplyTime + std::chrono::seconds(3)));
+       TestStatus status;
        vesksapi_unloadResources("networkDeviceParams", kTargetParams, status);
        EXPECT_EQ(status.code(), 0) << status.json();
      }},
@@ -232,7 +243,7 @@ const Misuse kMisuses[] = {
        ASSERT_EQ(status.code(), 0) << status.json();
        vesklib_Timestamp time{};
        TestStatus read;
-       vesksapi_timescale_getTime((std::string("127.0.0.2") + vesktest::kTargetTimescalePath).c_str(), &time, read);
+       vesksapi_timescale_getTime(kTargetTimescale.c_str(), &time, read);
        EXPECT_EQ(read.code(), -52006);
        EXPECT_EQ(read.json(), R"({"receivedJson":"gone \"away\""})");
        vesksapi_unloadResources("networkDeviceParams", kTargetParams, status);
@@ -309,16 +320,12 @@ constexpr auto kStopTime = std::chrono::seconds(6);
 constexpr int kSlowHosts = 30;
 constexpr int kSlowHostAnswerMs = 2000;
 
-// What is under way when the stop comes: the targets it needs, and what its
+// What is under way when the stop comes: the target it needs, and what its
 // caller ends with (an error code, or the bytes a reader took).
 struct UnderWay {
-  std::vector<std::unique_ptr<vesktest::TargetSim>> targets;
+  std::unique_ptr<vesktest::TargetSim> target;
   std::future<int64_t> outcome;
 };
-
-std::unique_ptr<vesktest::TargetSim> targetOn(const std::string& address, const std::string& extraMembers = "") {
-  return std::make_unique<vesktest::TargetSim>(vesktest::oneDeviceTarget(extraMembers), address);
-}
 
 template <typename Call>
 std::future<int64_t> calledElsewhere(Call call) {
@@ -339,11 +346,7 @@ void waitForRequests(const vesktest::TargetSim& target, size_t count) {
 
 UnderWay aSlowReader() {
   UnderWay underWay;
-  underWay.targets.push_back(targetOn("127.0.0.2"));
-  underWay.targets[0]->updateDevice(vesktest::kTargetDevicePath + 1, paddedDeviceDescription(kPaddedDescriptionBytes));
-  TestStatus status;
-  vesksapi_loadResources("networkDeviceParams", kTargetParams, status);
-  EXPECT_EQ(status.code(), 0) << status.json();
+  underWay.target = loadedTarget("", paddedDeviceDescription(kPaddedDescriptionBytes));
   auto reading = std::make_shared<std::promise<void>>();
   underWay.outcome = std::async(std::launch::async, [reading] {
     RawConnection slow(vesktest::kServiceSocketName);
@@ -358,32 +361,28 @@ UnderWay aSlowReader() {
 // The start waits for a member that is never coherent, for ever.
 UnderWay aStartWithoutEnd() {
   UnderWay underWay;
-  underWay.targets.push_back(targetOn("127.0.0.2"));
-  const vesktest::TargetSim& target = *underWay.targets[0];
-  target.updateDevice(vesktest::kTargetDevicePath + 1, R"({"isCoherent":false})");
+  underWay.target = loadedTarget("", R"({"isCoherent":false})");
   TestStatus status;
-  vesksapi_loadResources("networkDeviceParams", kTargetParams, status);
-  const std::string timescale = std::string("127.0.0.2") + vesktest::kTargetTimescalePath;
   vesksapi_syncDomain_create("syncDomainParams",
-                             (R"({"uri":"/d","timescaleUri":")" + timescale + R"(","maxOffset_ns":1000,)"
+                             (R"({"uri":"/d","timescaleUri":")" + kTargetTimescale + R"(","maxOffset_ns":1000,)"
                               R"("minSyncDuration_ms":0})")
                                  .c_str(),
                              status);
-  vesksapi_syncDomain_addSyncableDevice("/d", (std::string("127.0.0.2") + vesktest::kTargetDevicePath).c_str(),
-                                        status);
+  vesksapi_syncDomain_addSyncableDevice("/d", kTargetDevice.c_str(), status);
   EXPECT_EQ(status.code(), 0) << status.json();
-  target.clearRequests();
+  underWay.target->clearRequests();
   underWay.outcome =
       calledElsewhere([](qzerr_Status* s) { vesksapi_syncDomain_start("/d", static_cast<uint32_t>(-1), s); });
-  waitForRequests(target, 2);
+  waitForRequests(*underWay.target, 2);
   return underWay;
 }
 
 // Each host's resource list comes after 2 s: the whole would take a minute.
 UnderWay aLongCreateAndAdd() {
   UnderWay underWay;
-  underWay.targets.push_back(
-      targetOn("0.0.0.0", R"(,"resourceList":{"delayMs":)" + std::to_string(kSlowHostAnswerMs) + "}"));
+  underWay.target = std::make_unique<vesktest::TargetSim>(
+      vesktest::oneDeviceTarget(R"(,"resourceList":{"delayMs":)" + std::to_string(kSlowHostAnswerMs) + "}"),
+      "0.0.0.0");
   std::string hosts;
   for (int host = 2; host < 2 + kSlowHosts; ++host) {
     hosts += (hosts.empty() ? "\"" : ",\"") + std::string("127.0.0.") + std::to_string(host) + "\"";
@@ -395,29 +394,27 @@ UnderWay aLongCreateAndAdd() {
     vesksapi_syncDomain_createAndAddDevices("syncDomainCreateAndAddRemoteDevicesParams", params.c_str(), timescale,
                                             sizeof timescale, s);
   });
-  waitForRequests(*underWay.targets[0], 2);
+  waitForRequests(*underWay.target, 2);
   return underWay;
 }
 
 // The correlation waits for samples that come every 2 s, for weeks if need be.
 UnderWay aCorrelationWaitingForSamples() {
   UnderWay underWay;
-  underWay.targets.push_back(targetOn("127.0.0.2", R"(,"timestampDaemon":{"delayMs":2000})"));
+  underWay.target = loadedTarget(R"(,"timestampDaemon":{"delayMs":2000})");
   TestStatus status;
-  vesksapi_loadResources("networkDeviceParams", kTargetParams, status);
-  const std::string timescale = std::string("127.0.0.2") + vesktest::kTargetTimescalePath;
   vesksapi_timestampCorrelator_create("linearCorrelatorParams",
                                       (R"({"timescaleUri1":"/localhost/vesks/timescales/system","timescaleUri2":")" +
-                                       timescale +
+                                       kTargetTimescale +
                                        R"(","samplingIntervalMs":5,"maxSampleSize":50,)"
                                        R"("maxWaitForFirstCorrelate_ms":4000000000})")
                                           .c_str(),
                                       status);
   EXPECT_EQ(status.code(), 0) << status.json();
-  underWay.outcome = calledElsewhere([timescale](qzerr_Status* s) {
+  underWay.outcome = calledElsewhere([](qzerr_Status* s) {
     const vesklib_Timestamp question{1, 0, 0, false};
     vesklib_Timestamp answer{};
-    vesksapi_timestampCorrelator_correlate("/localhost/vesks/timescales/system", timescale.c_str(), &question,
+    vesksapi_timestampCorrelator_correlate("/localhost/vesks/timescales/system", kTargetTimescale.c_str(), &question,
                                            &answer, s);
   });
   std::this_thread::sleep_for(std::chrono::seconds(1));

@@ -33,6 +33,12 @@ int connectTo(const std::string& socketName, bool nameLengthOnly) {
   return fd;
 }
 
+// Whether the peer has closed its end, or does within `ms`.
+bool peerClosesWithin(int fd, int ms) {
+  pollfd waiting{fd, POLLRDHUP, 0};
+  return poll(&waiting, 1, ms) == 1 && (waiting.revents & POLLRDHUP) != 0;
+}
+
 }  // namespace
 
 RawConnection::RawConnection(const std::string& socketName) : fd_(connectTo(socketName, false)) {}
@@ -75,14 +81,10 @@ bool RawConnection::endsWithoutAnswerLeavingUnread() {
   return got == 0;
 }
 
-bool RawConnection::serverHasClosed() {
-  pollfd waiting{fd_, POLLRDHUP, 0};
-  return poll(&waiting, 1, 0) == 1 && (waiting.revents & POLLRDHUP) != 0;
-}
+bool RawConnection::serverHasClosed() { return peerClosesWithin(fd_, 0); }
 
 bool RawConnection::closedByServer() {
-  pollfd waiting{fd_, POLLRDHUP, 0};
-  return poll(&waiting, 1, kGuardSeconds * 1000) == 1 && (waiting.revents & POLLRDHUP) != 0;
+  return peerClosesWithin(fd_, kGuardSeconds * 1000);
 }
 
 bool listens(const std::string& socketName, bool nameLengthOnly) {

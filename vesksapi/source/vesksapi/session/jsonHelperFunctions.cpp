@@ -51,9 +51,14 @@ uint32_t decimalUInt32(const JsonObjectText& object, const std::string& key, con
 }  // namespace
 
 JsonObjectText::JsonObjectText(std::string text)
-    : text_(std::move(text)), tree_(text_.c_str()), root_(tree_.get()) {}
+    : text_(std::move(text)), tree_(text_->c_str()), root_(tree_.get()) {}
 
-JsonObjectText::JsonObjectText(const cJSON* value) : text_(CppJson::print(value)), root_(value) {}
+JsonObjectText::JsonObjectText(const cJSON* value) : root_(value) {}
+
+const std::string& JsonObjectText::text() const {
+  if (!text_) text_ = CppJson::print(root_);
+  return *text_;
+}
 
 const cJSON* JsonObjectText::find(const std::string& key) const {
   if (!CppJson::isObject(root_)) return nullptr;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,13 +27,16 @@ class JsonObjectText {
   JsonObjectText(const JsonObjectText&) = delete;
   JsonObjectText& operator=(const JsonObjectText&) = delete;
 
-  const std::string& text() const { return text_; }
+  // A value read in place is printed on the first call only: only errors
+  // echo it, and printing a large value costs more than parsing it did. Not
+  // for several threads at once.
+  const std::string& text() const;
   // The member of that name, or null when the text is no object or lacks it.
   const cJSON* find(const std::string& key) const;
 
  private:
-  std::string text_;
-  CppJson tree_;  // empty for a value read in place
+  mutable std::optional<std::string> text_;  // none until a value read in place is printed
+  CppJson tree_;                             // empty for a value read in place
   const cJSON* root_;
 };
 

@@ -117,14 +117,20 @@ class ParamsDocument {
   JsonObjectText params_;
 };
 
+// The same for params read in place, printed only when the error needs them.
+void require(bool found, const char* message, const char* textKey, const JsonObjectText& params) {
+  if (found) return;
+  require(false, message, textKey, params.text());
+}
+
 void requireString(const JsonObjectText& params, const char* key, std::string& value, const char* message,
                    const char* textKey) {
-  require(getJsonString(params, key, value), message, textKey, params.text());
+  require(getJsonString(params, key, value), message, textKey, params);
 }
 
 void requireValue(const JsonObjectText& params, const char* key, uint32_t& value, const char* message,
                   const char* textKey) {
-  require(getJsonValue(params, key, value), message, textKey, params.text());
+  require(getJsonValue(params, key, value), message, textKey, params);
 }
 
 uint32_t twiceSaturated(uint32_t value) {
@@ -160,7 +166,7 @@ void parseSdCreateAndAddRemoteDevicesParams(const std::string& json, SdCreateAnd
                 kParamsKey);
   require(getJsonStringArray(params, "remoteHosts", p.remoteHosts),
           "Failed to parse 'remoteHosts' key. Ensure the parameter is present in the 'params' value", kParamsKey,
-          params.text());
+          params);
   p.maxOffset_ns = getRequiredJsonUInt32(params, "maxOffset_ns");
   requireValue(params, "minSyncDuration_ms", p.minSyncDuration_ms,
                "Failed to parse 'minSyncDuration_ms' key. Ensure the parameter is present in the 'params' value",

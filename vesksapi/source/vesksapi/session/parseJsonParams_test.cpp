@@ -171,6 +171,9 @@ std::vector<Row> rows() {
        R"("error_constant":"jsonErrorsNotAnObject")"},
       {"uri absent", Parser::syncDomain, sd(R"("timescaleUri":"/ts")"), -52005,
        kParserFile + "|" + channel(kSdMessage4, "paramsJson", R"({"timescaleUri":"/ts"})")},
+      // The echo is the params as parsed, not as sent.
+      {"uri absent among odd numbers", Parser::syncDomain, sd(R"("timescaleUri":"/ts", "x":1e400,"y":1.50)"), -52005,
+       channel(kSdMessage4, "paramsJson", R"({"timescaleUri":"/ts","x":null,"y":1.5})")},
       {"timescaleUri absent", Parser::syncDomain, sd(R"("uri":"/sd")"), -52005,
        channel("Error parsing 'timescaleUri' key from syncDomainParamsJson.", "paramsJson", R"({"uri":"/sd"})")},
       {"minSyncDuration_ms absent", Parser::syncDomain,

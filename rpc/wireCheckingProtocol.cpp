@@ -60,6 +60,8 @@ uint32_t WireCheckingProtocol::readMessageBegin_virt(std::string& name, TMessage
   int32_t head = 0;
   uint32_t bytes = readI32(head);
   messageBegan_ = std::chrono::steady_clock::now();
+  kept_.clear();
+  keptBytes_ = 0;
   const bool strict = head < 0;
   int32_t nameSize = head;  // an unversioned header begins with it
   int8_t typeByte = 0;
@@ -112,11 +114,33 @@ uint32_t WireCheckingProtocol::readString_virt(std::string& text) {
   int32_t size = 0;
   const uint32_t bytes = readI32(size);
   checkSize(size, limits_.stringBytes);
-  if (admit_) admit_(static_cast<uint32_t>(size), messageBegan_);
+  if (skipping_) return bytes + discardBody(size);
+  admit(text, static_cast<uint32_t>(size));
   return bytes + readBody(text, size);
 }
 
 uint32_t WireCheckingProtocol::readBinary_virt(std::string& bytes) { return readString_virt(bytes); }
+
+// Thrift's own skip reads through this protocol, its strings included, and
+// recurses into a skipped value without coming back here; while it runs,
+// every string is discarded.
+uint32_t WireCheckingProtocol::skip_virt(TType type) {
+  skipping_ = true;
+  const struct EndSkipping {
+    bool& skipping;
+    ~EndSkipping() { skipping = false; }
+  } endSkipping{skipping_};
+  return apache::thrift::protocol::skip(*this, type);
+}
+
+void WireCheckingProtocol::admit(const std::string& place, uint32_t bytes) {
+  auto keptAt = std::find_if(kept_.begin(), kept_.end(), [&](const KeptString& k) { return k.place == &place; });
+  if (keptAt == kept_.end()) keptAt = kept_.insert(kept_.end(), KeptString{&place, 0});
+  if (bytes <= keptAt->bytes) return;
+  keptBytes_ += bytes - keptAt->bytes;
+  keptAt->bytes = bytes;
+  if (admit_) admit_(keptBytes_, messageBegan_);
+}
 
 uint32_t WireCheckingProtocol::readValueType(TType& type) {
   int8_t typeByte = 0;
@@ -143,6 +167,16 @@ uint32_t WireCheckingProtocol::readBody(std::string& text, int32_t size) {
     const size_t chunk = std::min<size_t>(kReadChunkBytes, static_cast<size_t>(size) - done);
     text.resize(done + chunk);
     getTransport()->readAll(reinterpret_cast<uint8_t*>(&text[done]), static_cast<uint32_t>(chunk));
+  }
+  return static_cast<uint32_t>(size);
+}
+
+uint32_t WireCheckingProtocol::discardBody(int32_t size) {
+  uint8_t chunk[4096];
+  for (int32_t left = size; left > 0;) {
+    const uint32_t part = static_cast<uint32_t>(std::min<int32_t>(left, sizeof chunk));
+    getTransport()->readAll(chunk, part);
+    left -= static_cast<int32_t>(part);
   }
   return static_cast<uint32_t>(size);
 }

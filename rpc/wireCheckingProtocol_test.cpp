@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <thrift/protocol/TProtocolException.h>
@@ -41,17 +42,21 @@ std::string strictHead(uint8_t type, const std::string& name = "m") {
 const std::string kCall = strictHead(1);
 
 struct Reader {
-  explicit Reader(const std::string& bytes)
+  explicit Reader(const std::string& bytes, StringAdmission admit = nullptr)
       : buffer(std::make_shared<TMemoryBuffer>(reinterpret_cast<uint8_t*>(const_cast<char*>(bytes.data())),
                                                static_cast<uint32_t>(bytes.size()), TMemoryBuffer::COPY)),
-        protocol(buffer, kLimits) {}
+        protocol(buffer, kLimits, std::move(admit)) {}
 
-  // Reads a whole call: the header and its argument structure, skipped.
-  void readCall() {
+  void readHead() {
     std::string name;
     TMessageType type;
     int32_t sequenceId = 0;
     protocol.readMessageBegin(name, type, sequenceId);
+  }
+
+  // Reads a whole call: the header and its argument structure, skipped.
+  void readCall() {
+    readHead();
     protocol.skip(apache::thrift::protocol::T_STRUCT);
     protocol.readMessageEnd();
   }
@@ -206,6 +211,44 @@ TEST(WireCheckingProtocol, AStringOfTheLimitGrowsOnlyAsItsBytesArrive) {
   protocol.readString(text);
   EXPECT_TRUE(text == body);
   EXPECT_FALSE(transport->overgrown());
+}
+
+// What a message's kept strings total at each admission: a field sent again
+// into the same place counts once, at its largest; skipped strings, at any
+// depth, are discarded unasked; each message counts afresh.
+TEST(WireCheckingProtocol, AdmissionCountsTheMessagesKeptStringsOnly) {
+  const std::string skipped = field(12, 9) + field(11) + be32(5) + "sssss" + field(15, 2) + byte(11) + be32(2) +
+                              be32(1) + "t" + be32(2) + "uu" + kStop;
+  const std::string strings = be32(3) + "abc" + be32(2) + "de" + be32(4) + "wxyz" + be32(1) + "v";
+  std::vector<uint64_t> asked;
+  Reader reader(kCall + skipped + strings + kCall + be32(2) + "fg",
+                [&](uint64_t bytes, std::chrono::steady_clock::time_point) { asked.push_back(bytes); });
+  reader.readHead();
+  TType fieldType;
+  int16_t fieldId = 0;
+  std::string name;
+  reader.protocol.readFieldBegin(name, fieldType, fieldId);
+  EXPECT_EQ(reader.protocol.skip(fieldType), skipped.size() - 3);
+  EXPECT_TRUE(asked.empty());
+  std::string first;
+  std::string second;
+  for (std::string* place : {&first, &second, &first, &first}) reader.protocol.readString(*place);
+  EXPECT_EQ(first, "v");
+  EXPECT_EQ(second, "de");
+  reader.readHead();
+  reader.protocol.readString(first);
+  EXPECT_EQ(asked, (std::vector<uint64_t>{3, 5, 6, 2}));
+}
+
+// Discarded piece by piece, as a slow client's bytes come.
+TEST(WireCheckingProtocol, ASkippedStringOfTheLimitIsReadToItsEndUnasked) {
+  constexpr WireLimits kServerLimits{1024 * 1024, 4};
+  const std::string unused;
+  const auto transport = std::make_shared<TricklingTransport>(
+      field(11) + be32(kServerLimits.stringBytes) + std::string(kServerLimits.stringBytes, 'x') + kStop, unused);
+  WireCheckingProtocol protocol(transport, kServerLimits,
+                                [](uint64_t, std::chrono::steady_clock::time_point) { FAIL() << "asked for room"; });
+  EXPECT_EQ(protocol.skip(apache::thrift::protocol::T_STRUCT), 4u + 3 + kServerLimits.stringBytes + 1);
 }
 
 }  // namespace

@@ -208,6 +208,12 @@ double VesksDaemon::residentMiB() const { return statusNumber("VmRSS:") / 1024; 
 
 double VesksDaemon::peakResidentMiB() const { return statusNumber("VmHWM:") / 1024; }
 
+void VesksDaemon::resetPeakResident() const {
+  std::ofstream clearRefs("/proc/" + std::to_string(pid_) + "/clear_refs");
+  clearRefs << "5";
+  if (!clearRefs.flush()) throw std::runtime_error("the daemon's peak resident set cannot be reset");
+}
+
 int VesksDaemon::threads() const { return static_cast<int>(statusNumber("Threads:")); }
 
 }  // namespace vesktest

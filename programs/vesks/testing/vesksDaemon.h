@@ -62,6 +62,8 @@ class VesksDaemon {
   // its number of threads; each throws std::runtime_error once it ended.
   double residentMiB() const;
   double peakResidentMiB() const;
+  // Starts the peak afresh from the present resident set.
+  void resetPeakResident() const;
   int threads() const;
   // Sends signal and waits for the end (SIGKILL after 10 s); returns the wait
   // status. Later calls send nothing and return the same status.

@@ -1,7 +1,5 @@
 #include "vesksapi/server/rpcServerThread.h"
 
-#include <malloc.h>
-
 #include <future>
 
 #include <thrift/TProcessor.h>
@@ -13,6 +11,7 @@
 
 #include "vesksapi/server/boundedServerSocket.h"
 #include "vesksapi/server/connectionThreads.h"
+#include "vesksapi/server/idleHeapReturn.h"
 #include "vesksapi/server/localEndpoint.h"
 #include "vesksapi/server/requestBudget.h"
 #include "vesksapi/server/vesksRpcHandler.h"
@@ -36,6 +35,9 @@ using apache::thrift::transport::TTransportException;
 // What one message may make the daemon hold: any local user can connect. The
 // largest real request is a few KiB.
 constexpr rpc::WireLimits kWireLimits{/*stringBytes=*/1024 * 1024, /*containerElements=*/64 * 1024};
+// Long enough that requests one after another keep their heap; short enough
+// that a burst's is back before anyone looks.
+constexpr std::chrono::milliseconds kHeapReturnIdleTime(250);
 
 // Tells the starting thread, once, whether serving began: Thrift calls
 // preServe right after the socket listens; a failure before that is handed
@@ -60,27 +62,28 @@ class ListenSignal : public TServerEventHandler {
   bool settled_ = false;  // only the serving thread touches it
 };
 
-// A large string of a request waits for room in the budget, within the time
-// its request has; without room by then the connection ends.
+// A request whose strings outgrow the free size waits for room in the
+// budget, within the time it has; without room by then the connection ends.
 rpc::StringAdmission admitInto(RequestBudget& budget, std::chrono::milliseconds requestLimit) {
-  return [&budget, requestLimit](uint32_t bytes, RequestBudget::Clock::time_point messageBegan) {
-    if (budget.take(bytes, messageBegan + requestLimit)) return;
+  return [&budget, requestLimit](uint64_t bytes, RequestBudget::Clock::time_point messageBegan) {
+    if (budget.hold(static_cast<size_t>(bytes), messageBegan + requestLimit)) return;
     throw TTransportException(TTransportException::TIMED_OUT, "no room for the request's strings in time");
   };
 }
 
 // Hands each message of a connection to the service's processor, and gives
-// its strings' room in the budget back once the call has been handled.
-// Thrift's connection loop ends a connection on its own exceptions only;
-// anything else (out of memory, a non-standard exception) would end the
-// process, so it ends just that connection here.
+// its strings' room in the budget back once the call has been handled (or
+// has failed: a connection that ends holds none). Thrift's connection loop
+// ends a connection on its own exceptions only; anything else (out of
+// memory, a non-standard exception) would end the process, so it ends just
+// that connection here.
 class ConnectionGuard : public TProcessor {
  public:
-  ConnectionGuard(std::shared_ptr<TProcessor> processor, RequestBudget& budget)
-      : processor_(std::move(processor)), budget_(budget) {}
+  ConnectionGuard(std::shared_ptr<TProcessor> processor, RequestBudget& budget, IdleHeapReturn& heapReturn)
+      : processor_(std::move(processor)), budget_(budget), heapReturn_(heapReturn) {}
 
   bool process(std::shared_ptr<TProtocol> in, std::shared_ptr<TProtocol> out, void* context) override {
-    const GiveBackAtEnd giveBack{budget_};
+    const GiveBackAtEnd giveBack{budget_, heapReturn_};
     try {
       return processor_->process(in, out, context);
     } catch (const TException&) {
@@ -91,18 +94,17 @@ class ConnectionGuard : public TProcessor {
   }
 
  private:
-  // The heap that a large request's parse trees took goes back to the
-  // system too: the allocator would keep it in the arena of each connection
-  // thread that parsed one, and many threads add up.
   struct GiveBackAtEnd {
     RequestBudget& budget;
+    IdleHeapReturn& heapReturn;
     ~GiveBackAtEnd() {
-      if (budget.giveBack()) malloc_trim(0);
+      if (budget.giveBack() && budget.used() == 0) heapReturn.becameIdle();
     }
   };
 
   std::shared_ptr<TProcessor> processor_;
   RequestBudget& budget_;
+  IdleHeapReturn& heapReturn_;
 };
 
 // One thread per connection. A connection whose thread cannot start (the
@@ -139,10 +141,12 @@ struct RpcServerThread::Server {
   Server(const std::string& socketName, SessionInterface& session, ConnectionLimits limits,
          RequestBudgetLimits budgetLimits)
       : budget(budgetLimits.capacityBytes, budgetLimits.freeBytes),
+        heapReturn(kHeapReturnIdleTime, [this] { return budget.used() == 0; }),
         protocolFactory(std::make_shared<TBinaryProtocolFactoryT<TTransport>>(
             /*string_limit=*/0, /*container_limit=*/0, /*strict_read=*/false, /*strict_write=*/true)),
         handler(std::make_shared<vesksRpcHandler>(session)),
-        processor(std::make_shared<ConnectionGuard>(std::make_shared<vesksrpc::vesksRpcProcessor>(handler), budget)),
+        processor(std::make_shared<ConnectionGuard>(std::make_shared<vesksrpc::vesksRpcProcessor>(handler), budget,
+                                                    heapReturn)),
         transportFactory(std::make_shared<TBufferedTransportFactory>()),
         serverSocket(std::make_shared<BoundedServerSocket>(localEndpoint::socketPath(socketName), limits)),
         listenSignal(std::make_shared<ListenSignal>()),
@@ -156,6 +160,7 @@ struct RpcServerThread::Server {
   }
 
   RequestBudget budget;  // first: every connection uses it
+  IdleHeapReturn heapReturn;
   std::shared_ptr<TBinaryProtocolFactoryT<TTransport>> protocolFactory;  // replies; requests go through the check
   std::shared_ptr<vesksRpcHandler> handler;
   std::shared_ptr<TProcessor> processor;

@@ -26,15 +26,18 @@ inline constexpr ConnectionLimits kServiceConnectionLimits{
     std::chrono::seconds(30), std::chrono::seconds(10), std::chrono::seconds(10)};
 
 // The bytes of request strings all connections may hold at once while they
-// are received and handled (RequestBudget); strings up to `freeBytes` are
-// not counted.
+// are received and handled (RequestBudget); a request whose strings total at
+// most `freeBytes` is not counted.
 struct RequestBudgetLimits {
   size_t capacityBytes;
   size_t freeBytes;
 };
 // Eight of the largest strings at once (1 MiB each), parsed at about 40
-// times their size, stay far below what a host gives a daemon.
-inline constexpr RequestBudgetLimits kServiceRequestBudget{8 * 1024 * 1024, 64 * 1024};
+// times their size, stay far below what a host gives a daemon. The free size
+// takes in every request of a real client but the largest documents (a
+// create-and-add over 1000 hosts is some 20 KiB): a crowd of those costs at
+// most a parse tree of 160 KiB each.
+inline constexpr RequestBudgetLimits kServiceRequestBudget{8 * 1024 * 1024, 4 * 1024};
 
 class RpcServerThread {
  public:

@@ -21,6 +21,11 @@ using vesklib::wrapper::TimescaleInterface;
 
 constexpr char kChannel[] = "qzsyncdomain_debug";
 constexpr uint32_t kWorkerThreads = 25;
+// One: cJSON reads the decimal point through localeconv(), which rewrites
+// one static structure of the C library on every call, so parses on several
+// threads at once slow each other down (four took longer together than one
+// alone). It also keeps a flood of documents to one processor and one tree.
+constexpr uint32_t kDocumentParserThreads = 1;
 constexpr char kTimekeeperDevicePath[] = "/veskwebs/syncableDevices/pendulo/timekeeper/genericTk";
 constexpr char kLocateTimescaleMessage[] = "Could not locate specified timescale; try loadResources.";
 // The busy messages are member keys; their tabs are written escaped.
@@ -165,7 +170,8 @@ std::vector<std::string> chooseCandidates(const SdCreateAndAddRemoteDevicesParam
 }  // namespace
 
 Session::Session()
-    : resourceLoader_(vesklib::wrapper::makeProxyResourceLoader()), threadPool_(kWorkerThreads) {
+    : resourceLoader_(vesklib::wrapper::makeProxyResourceLoader()), threadPool_(kWorkerThreads),
+      documentParsers_(kDocumentParserThreads) {
   const std::string& system = libraryObjects::systemTimescaleUri();
   timescales_.emplace(system, vesklib::wrapper::makeHostTimescale(system));
 }
@@ -175,6 +181,7 @@ Session::~Session() = default;
 void Session::beginShutdown() noexcept {
   shuttingDown_.store(true);
   threadPool_.announceStop();
+  documentParsers_.announceStop();
   std::lock_guard<std::mutex> lock(correlatingMutex_);
   if (correlating_ == nullptr) return;
   try {
@@ -192,7 +199,7 @@ void Session::correlateUntilShutdown(vesklib::wrapper::TimestampCorrelatorInterf
                                      vesklib_Timestamp* answer) {
   {
     std::lock_guard<std::mutex> lock(correlatingMutex_);
-    if (shuttingDown_.load()) raiseStopping();
+    refuseOnceStopping();
     correlating_ = &correlator;
   }
   struct Forget {
@@ -206,10 +213,19 @@ void Session::correlateUntilShutdown(vesklib::wrapper::TimestampCorrelatorInterf
 }
 
 // Once the session is shutting down no operation begins, so the calls queued
-// for the lock do not hold up a stop.
+// for the lock, or received by thousands, do not hold up a stop.
+void Session::refuseOnceStopping() const {
+  if (shuttingDown_.load()) raiseStopping();
+}
+
+void Session::parseDocument(const std::string& json, const std::function<void()>& parse) {
+  refuseOnceStopping();
+  if (!documentParsers_.parse(json.size(), parse)) raiseStopping();
+}
+
 std::unique_lock<std::mutex> Session::lockForOperation() {
   std::unique_lock<std::mutex> lock(mutex_);
-  if (shuttingDown_.load()) raiseStopping();
+  refuseOnceStopping();
   return lock;
 }
 
@@ -330,7 +346,7 @@ SyncDomainInterface& Session::syncDomain(const std::string& syncDomainUri) {
 void Session::syncDomain_create(const std::string& syncDomainParamsJson, qzerr_Status* status) {
   reported(status, [&] {
     SyncDomainParams params;
-    parseSyncDomainParamsJson(syncDomainParamsJson, params);
+    parseDocument(syncDomainParamsJson, [&] { parseSyncDomainParamsJson(syncDomainParamsJson, params); });
     createSyncDomain(params.uri, params.timescaleUri, params.maxOffset_ns, params.minSyncDuration_ms);
   });
 }
@@ -395,7 +411,7 @@ void Session::syncDomain_createAndAddDevices(std::string& result, const std::str
 
 std::string Session::createAndAddDevices(const std::string& syncDomainParamsJson) {
   SdCreateAndAddRemoteDevicesParams params;
-  parseSdCreateAndAddRemoteDevicesParams(syncDomainParamsJson, params);
+  parseDocument(syncDomainParamsJson, [&] { parseSdCreateAndAddRemoteDevicesParams(syncDomainParamsJson, params); });
   TimescaleGrouping grouping;
   if (!params.timescaleUri.empty()) {
     grouping.emplace(normaliseUriTail(params.timescaleUri), TimescaleDevices{params.timescaleUri, {}});
@@ -494,7 +510,8 @@ bool Session::hasRunningCorrelatorForPair(const std::string& pairKey) {
 void Session::timestampCorrelator_create(const std::string& timestampCorrelatorParamsJson, qzerr_Status* status) {
   reported(status, [&] {
     CorrelatorParams params;
-    parseCorrelatorParamsJson(timestampCorrelatorParamsJson, params);
+    parseDocument(timestampCorrelatorParamsJson,
+                  [&] { parseCorrelatorParamsJson(timestampCorrelatorParamsJson, params); });
     const std::string key = makeCorrelatorKey(params.timescaleUri1, params.timescaleUri2);
     const std::unique_lock<std::mutex> lock = lockForOperation();
     const std::string pairKey = pairKeyOf(params.timescaleUri1, params.timescaleUri2);

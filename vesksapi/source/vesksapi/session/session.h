@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -19,6 +20,7 @@
 #include "vesklib_wrapper/vesklibWrapperFactory.h"
 #include "vesksapi/correlation/correlationResultCache.h"
 #include "vesksapi/correlation/correlatorEntry.h"
+#include "vesksapi/session/documentParsers.h"
 #include "vesksapi/sessionInterface.h"
 #include "vesktools/threadPool.h"
 
@@ -78,6 +80,9 @@ class Session : public SessionInterface {
   using DevicePointer = std::shared_ptr<vesklib::wrapper::SyncableDeviceInterface>;
   using SyncDomainPointer = std::shared_ptr<vesklib::wrapper::SyncDomainInterface>;
 
+  // -52020 once the shutdown has begun; documents are not even parsed then.
+  void refuseOnceStopping() const;
+  void parseDocument(const std::string& json, const std::function<void()>& parse);
   std::unique_lock<std::mutex> lockForOperation();
   template <typename Result, typename Operation>
   Result locked(qzerr_Status* status, Result failed, Operation operation);
@@ -119,6 +124,7 @@ class Session : public SessionInterface {
   std::unordered_map<std::string, CorrelatorEntry> correlators_;  // by makeCorrelatorKey
   std::unordered_map<std::string, SyncDomainPointer> syncDomains_;
   vesktools::ThreadPool threadPool_;
+  DocumentParsers documentParsers_;
 };
 
 }  // namespace vesksapi

@@ -177,6 +177,25 @@ TEST_F(SessionTest, CorrelatorLookupsNameWhatIsMissing) {
   EXPECT_EQ(info(&vesksapi::Session::getTimestampCorrelatorInfo), "[]");
 }
 
+// Once the stop has begun, no document is parsed: a flood of them received
+// meanwhile ends at once, whatever each would have answered.
+TEST_F(SessionTest, AfterTheShutdownBeganDocumentsAreRefusedUnparsed) {
+  session_.beginShutdown();
+  const std::string unparsable = "{" + std::string(64 * 1024, ' ');
+  for (const std::string& document : {std::string("{"), unparsable}) {
+    TestStatus created;
+    session_.syncDomain_create(document, created);
+    EXPECT_EQ(created.code(), -52020) << created.json();
+    TestStatus correlator;
+    session_.timestampCorrelator_create(document, correlator);
+    EXPECT_EQ(correlator.code(), -52020) << correlator.json();
+    TestStatus added;
+    std::string timescale;
+    session_.syncDomain_createAndAddDevices(timescale, document, added);
+    EXPECT_EQ(added.code(), -52020) << added.json();
+  }
+}
+
 TEST(SessionCorrelatorKey, IsTheGreaterUriThenTheLesser) {
   EXPECT_EQ(vesksapi::Session::makeCorrelatorKey("/a", "/b"), "/b-/a");
   EXPECT_EQ(vesksapi::Session::makeCorrelatorKey("/b", "/a"), "/b-/a");

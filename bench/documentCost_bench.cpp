@@ -17,6 +17,7 @@
 
 #include "qzerr/errorConstants.h"
 #include "testing/testStatus.h"
+#include "legendedMain.h"
 #include "vesksDaemon.h"
 #include "vesksapi/client/paramsEnvelope.h"
 #include "vesksapi/vesksapi.h"
@@ -141,16 +142,5 @@ BENCHMARK(tinyValues)->Iterations(500)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-  fputs(kLegend, stdout);
-  fflush(stdout);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  try {
-    benchmark::RunSpecifiedBenchmarks();
-  } catch (const std::exception& e) {
-    fprintf(stderr, "documentCost_bench: %s\n", e.what());
-    return 1;
-  }
-  benchmark::Shutdown();
-  return 0;
+  return veskbench::runWithLegend("documentCost_bench", kLegend, argc, argv);
 }

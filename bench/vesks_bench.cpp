@@ -25,6 +25,7 @@
 #include "targetSim.h"
 #include "testing/testStatus.h"
 #include "vesklib/testing/timestampNanos.h"
+#include "legendedMain.h"
 #include "vesksDaemon.h"
 #include "vesksapi/vesksapi.h"
 
@@ -356,16 +357,5 @@ BENCHMARK(coherencyCheck)
 
 int main(int argc, char** argv) {
   const vesktest::OpenFileSoftLimit roomForTheCrowd(RLIM_INFINITY);
-  fputs(kLegend, stdout);
-  fflush(stdout);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  try {
-    benchmark::RunSpecifiedBenchmarks();
-  } catch (const std::exception& e) {
-    fprintf(stderr, "vesks_bench: %s\n", e.what());
-    return 1;
-  }
-  benchmark::Shutdown();
-  return 0;
+  return veskbench::runWithLegend("vesks_bench", kLegend, argc, argv);
 }

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "vesksapi/server/boundedServerSocket.h"
+#include "vesksapi/session/documentParsers.h"
 
 namespace vesksapi {
 
@@ -34,10 +35,10 @@ struct RequestBudgetLimits {
 };
 // Eight of the largest strings at once (1 MiB each), parsed at about 40
 // times their size, stay far below what a host gives a daemon. The free size
-// takes in every request of a real client but the largest documents (a
-// create-and-add over 1000 hosts is some 20 KiB): a crowd of those costs at
-// most a parse tree of 160 KiB each.
-inline constexpr RequestBudgetLimits kServiceRequestBudget{8 * 1024 * 1024, 4 * 1024};
+// is what the session parses at once on the caller's thread: every request of
+// a real client but the largest documents (a create-and-add over 1000 hosts
+// is some 20 KiB), at most a parse tree of 160 KiB each.
+inline constexpr RequestBudgetLimits kServiceRequestBudget{8 * 1024 * 1024, DocumentParsers::kInlineDocumentBytes};
 
 class RpcServerThread {
  public:

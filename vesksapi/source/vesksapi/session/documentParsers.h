@@ -17,8 +17,8 @@ namespace vesksapi {
 
 class DocumentParsers {
  public:
-  // Parsed on the caller's thread: what the service's request budget lets
-  // through uncounted, and a parse tree of at most some 160 KiB.
+  // Parsed on the caller's thread, a parse tree of at most some 160 KiB; the
+  // service's request budget lets requests of this size through uncounted.
   static constexpr size_t kInlineDocumentBytes = 4 * 1024;
 
   explicit DocumentParsers(uint32_t threads);

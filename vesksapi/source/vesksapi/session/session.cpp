@@ -218,8 +218,9 @@ void Session::refuseOnceStopping() const {
   if (shuttingDown_.load()) raiseStopping();
 }
 
+// The parsers are told of the stop with the session: no document is parsed
+// once it has begun.
 void Session::parseDocument(const std::string& json, const std::function<void()>& parse) {
-  refuseOnceStopping();
   if (!documentParsers_.parse(json.size(), parse)) raiseStopping();
 }
 

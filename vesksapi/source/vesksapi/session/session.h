@@ -80,8 +80,9 @@ class Session : public SessionInterface {
   using DevicePointer = std::shared_ptr<vesklib::wrapper::SyncableDeviceInterface>;
   using SyncDomainPointer = std::shared_ptr<vesklib::wrapper::SyncDomainInterface>;
 
-  // -52020 once the shutdown has begun; documents are not even parsed then.
+  // -52020 once the shutdown has begun.
   void refuseOnceStopping() const;
+  // The same, without parsing the document.
   void parseDocument(const std::string& json, const std::function<void()>& parse);
   std::unique_lock<std::mutex> lockForOperation();
   template <typename Result, typename Operation>
